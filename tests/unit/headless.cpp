@@ -1,0 +1,39 @@
+#include "tests/unit/headless.h"
+#include <cerrno>
+#include <cstdlib>
+
+void headlessSetup()
+{
+    static bool done = false;
+    if (!done) {
+        done = true;
+        install_allegro(SYSTEM_NONE, &errno, atexit);
+        set_color_depth(32);
+        buffer = create_bitmap(640, 480);
+        mseBlock = create_bitmap(32, 64);
+        screen = create_bitmap(640, 480);
+        life = new int[CELL_COUNT]();
+        fillSignOf();
+        clear(buffer);
+        makePointerImage();
+    }
+    releaseInput();
+    setDefaultTexts();
+    compileFormulas();
+    setDefaultSettings();
+}
+
+void releaseInput()
+{
+    for (int k = 0; k < KEY_MAX; k++)
+        key[k] = 0;
+    mouse_b = 0;
+    mouse_x = 0;
+    mouse_y = 0;
+}
+
+rgb pixelAt(BITMAP *bmp, int x, int y)
+{
+    int c = getpixel(bmp, x, y);
+    return rgb{ getr32(c), getg32(c), getb32(c) };
+}
