@@ -25,3 +25,37 @@ extern float Time[3];               // current point X, Y, Z (written by the ren
 void fillSignOf();
 myFormula toFormula(const char *text);
 float evaluate(myFormula formula);
+
+// ---- compiled evaluation path ----
+// The evaluator's passes depend only on the token list, never on the values,
+// so they can be run once per record over registers instead of values. What
+// they would compute becomes a straight-line list of operations; running it
+// at a point gives exactly the float evaluate gives there (NaN for a record
+// evaluate does not accept).
+
+// Register layout while a program runs: 0, 1, 2 hold the point X, Y, Z;
+// 3 .. 3 + constantCount - 1 hold the program's constants; every operation
+// writes a register above those.
+const int PROGRAM_OPS = FORMULA_SLOTS;          // one per operator or function token at most
+const int PROGRAM_REGISTERS = 3 + 2 * FORMULA_SLOTS;
+const int FIRST_CONSTANT_REGISTER = 3;
+
+enum { OP_SIN, OP_COS, OP_TAN, OP_POW, OP_MUL, OP_DIV, OP_ADD, OP_SUB };
+
+struct programOp {
+    unsigned char code;             // OP_...
+    unsigned char left;             // register of the operand (the left one of a pair)
+    unsigned char right;            // register of the right operand; unused by functions
+    unsigned char result;           // register written
+};
+
+struct formulaProgram {
+    int opCount;
+    int constantCount;
+    int result;                     // register that holds the formula's value at the end
+    programOp ops[PROGRAM_OPS];
+    float constants[FORMULA_SLOTS]; // loaded into registers 3.. before the ops run
+};
+
+formulaProgram compileProgram(const myFormula &formula);
+float runProgram(const formulaProgram &program, const float point[3]);   // point = X, Y, Z
