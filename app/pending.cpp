@@ -7,10 +7,6 @@
 #include "render/render.h"
 #include <cstring>
 
-char signOf[14];
-__attribute__((weak)) void fillSignOf() {}
-__attribute__((weak)) myFormula toFormula(const char *) { myFormula f; f.tokens[0] = TOK_END; return f; }
-__attribute__((weak)) float evaluate(myFormula) { return 0; }
 __attribute__((weak)) void render() {}
 __attribute__((weak)) void drawFIG() {}
 __attribute__((weak)) float getFloat(float v) { return v; }
