@@ -7,8 +7,6 @@
 #include "render/render.h"
 #include <cstring>
 
-__attribute__((weak)) void render() {}
-__attribute__((weak)) void drawFIG() {}
 __attribute__((weak)) float getFloat(float v) { return v; }
 __attribute__((weak)) void getFormula(char *) {}
 __attribute__((weak)) bool writeFIG(const char *) { return false; }

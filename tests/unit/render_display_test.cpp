@@ -1,0 +1,67 @@
+// The figure display: gain, ramp segments, clamping and the column-major cells.
+#include <gtest/gtest.h>
+#include <array>
+#include <climits>
+#include <cstring>
+#include "render/render.h"
+#include "tests/unit/headless.h"
+
+// Rows are { cell, red, green, blue }; cell i is shown at pixel (i, 2i + 1),
+// so a row-major mix-up shows too.
+static void expectColours(std::initializer_list<std::array<int, 4>> table)
+{
+    memset(life, 0, CELL_COUNT * sizeof life[0]);
+    int i = 0;
+    for (auto &row : table)
+        life[i * 480 + 2 * i + 1] = row[0], i++;
+    drawFIG();
+    i = 0;
+    for (auto &row : table) {
+        rgb c = pixelAt(buffer, i, 2 * i + 1);
+        i++;
+        EXPECT_TRUE(c.r == row[1] && c.g == row[2] && c.b == row[3])
+            << "cell " << row[0] << " gain " << ColorPow << ": " << c.r << "," << c.g << "," << c.b;
+    }
+}
+
+TEST(DrawFIG, DefaultRampAtGainHundredAndGainOne)
+{
+    headlessSetup();
+    expectColours({ { 0, 0, 0, 0 }, { 1, 0, 0, 100 }, { 2, 0, 0, 200 }, { 3, 0, 45, 255 }, { 5, 0, 245, 255 },
+                    { 6, 90, 255, 255 }, { 7, 190, 255, 255 }, { 8, 255, 255, 255 }, { 1000, 255, 255, 255 } });
+    ColorPow = 1;
+    expectColours({ { 150, 0, 0, 150 }, { 255, 0, 0, 255 }, { 256, 0, 1, 255 }, { 510, 0, 255, 255 },
+                    { 511, 1, 255, 255 }, { 765, 255, 255, 255 }, { 1000, 255, 255, 255 } });
+}
+
+TEST(DrawFIG, FallingChannelsGainsAndChannelsBeyondTheRamp)
+{
+    headlessSetup();
+    // stop 2 and stop 3 lie so far apart that their difference overflows an int
+    const int ramp[12] = { 200, 100, 0,   0, 0, 0,   INT_MIN, INT_MAX, 0,   INT_MAX, INT_MIN, 300 };
+    memcpy(Color, ramp, sizeof ramp);
+    ColorPow = 1;
+    expectColours({ { 100, 121, 60, 0 }, { 300, 0, 255, 0 }, { 700, 255, 0, 223 }, { 1000, 255, 0, 255 } });
+    for (int gain : { 0, -1, INT_MIN }) {
+        ColorPow = gain;
+        expectColours({ { 5, 200, 100, 0 }, { INT_MAX, 200, 100, 0 } });
+    }
+    ColorPow = INT_MAX;             // 2 * INT_MAX wraps negative in 32 bits
+    expectColours({ { 2, 255, 0, 255 }, { INT_MAX, 255, 0, 255 } });
+}
+
+TEST(DrawFIG, LeavesThePanelColumnsUntouched)
+{
+    headlessSetup();
+    drawPanel();
+    BITMAP *before = create_bitmap(640, 480);
+    blit(buffer, before, 0, 0, 0, 0, 640, 480);
+    for (int i = 0; i < CELL_COUNT; i++)
+        life[i] = 7;
+    drawFIG();
+    for (int y = 0; y < 480; y++)
+        for (int x = 480; x < 640; x++)
+            ASSERT_EQ(getpixel(buffer, x, y), getpixel(before, x, y)) << x << "," << y;
+    EXPECT_EQ(pixelAt(buffer, 479, 479).r, 190);
+    destroy_bitmap(before);
+}

@@ -1,0 +1,180 @@
+// The render pass on small lattices: cells, edges, cancel, progress marks, refreshes.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+#include "render/render.h"
+#include "tests/unit/headless.h"
+
+static void setFigure(const char *x, const char *y, const char *z, std::vector<float> range)
+{
+    headlessSetup();
+    myXForm = toFormula(x);
+    myYForm = toFormula(y);
+    myZForm = toFormula(z);
+    if (!range.empty())
+        memcpy(Range, range.data(), sizeof Range);
+    clear(screen);
+}
+
+static int cellAt(int x, int y) { return life[x * 480 + y]; }
+
+static long cellSum()
+{
+    long sum = 0;
+    for (int i = 0; i < CELL_COUNT; i++)
+        sum += life[i];
+    return sum;
+}
+
+static bool isGreenMark(int x) { rgb c = pixelAt(screen, x, 373); return c.r == 64 && c.g == 192 && c.b == 96; }
+static bool isBlueMark(int x) { rgb c = pixelAt(screen, x, 393); return c.r == 64 && c.g == 96 && c.b == 192; }
+
+static int escTests, escFromTest;
+static bool escFromNthTest() { return ++escTests >= escFromTest; }
+
+TEST(RenderPixel, TruncatesTheSinglePrecisionProductThenOffsets)
+{
+    const float values[] = { 0, 0.5f, -0.5f, -1, 0.999f, 0.004f, -0.004f, -0.0042f, -1.004f, 0.770833313f };
+    const int columns[] = { 240, 360, 120, 0, 479, 240, 240, 239, 0, 425 };
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(pixelOfValue(values[i]), columns[i]) << values[i];
+    for (float off : { 1.0f, -241.0f / 240, NAN, INFINITY, -INFINITY, 3e9f, -3e9f })
+        EXPECT_EQ(pixelOfValue(off), -1) << off;
+}
+
+TEST(Render, CountsHitsOrKeepsHighestDepthPerStyle)
+{
+    setFigure("X", "Y", "Z", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 3, 7, 2 });
+    const unsigned char styles[4] = { 0, 1, 1, 2 };
+    const int expected[4] = { 3, 7, 0, 0 };         // the second style 1 run has depths <= 0
+    for (int run = 0; run < 4; run++) {
+        style = styles[run];
+        if (run == 2)
+            myZForm = toFormula("-Z");
+        renderBy(false);
+        for (int col : { 240, 300, 360 })
+            for (int row : { 240, 300, 360 })
+                EXPECT_EQ(cellAt(col, row), expected[run]) << run;
+        EXPECT_EQ(cellSum(), 9L * expected[run]);
+    }
+}
+
+TEST(Render, DropsPointsOffTheAreaAndUnusableDepths)
+{
+    struct { const char *x, *z; int column, depth; } cases[] = {
+        { "0.999", "5", 479, 5 }, { "-1", "5", 0, 5 }, { "1", "5", -1, 0 },
+        { "(0+-1)^.5", "5", -1, 0 }, { "1/0", "5", -1, 0 },
+        { "0", "(0+-1)^.5", 240, 0 }, { "0", "1/0", 240, 0 }, { "0", "99999*99999", 240, 0 },
+        { "0", "46340*46340", 240, (int)(46340.0f * 46340.0f) } };
+    for (auto &c : cases) {
+        setFigure(c.x, "0", c.z, { 0, 0, 1, 0, 0, 1, 0, 0, 1 });
+        style = 1;
+        renderBy(true);
+        EXPECT_EQ(cellSum(), c.depth) << c.x << " " << c.z;
+        EXPECT_EQ(c.column < 0 || cellAt(c.column, 240) == c.depth, true) << c.x << " " << c.z;
+    }
+    setFigure("X", "0", "0", { -0.004f, 0.004f, 0.004f, 0, 0, 1, 0, 0, 1 });
+    renderBy(true);
+    EXPECT_EQ(cellAt(240, 240), 3);                 // column 240 is twice as wide
+}
+
+TEST(Render, DefaultRangesVisit63504PointsWithMarksOnlyWhileXRuns)
+{
+    setFigure("0", "0", "0", {});
+    renderBy(true);
+    EXPECT_EQ(cellAt(240, 240), 63504);
+    EXPECT_TRUE(isGreenMark(500) && isBlueMark(500) && isGreenMark(619) && isBlueMark(619));
+    EXPECT_FALSE(isGreenMark(499) || isGreenMark(620));
+    EXPECT_TRUE(Time[0] > Range[1] && Time[1] > Range[4] && Time[2] == 1.0f);
+    for (int emptyAxis = 0; emptyAxis < 4; emptyAxis++) {     // 3: Xmax == Xmin
+        setFigure("0", "0", "0", {});
+        Range[emptyAxis % 3 * 3 + 1] = Range[emptyAxis % 3 * 3] - (emptyAxis < 3);
+        renderBy(true);
+        EXPECT_EQ(cellSum(), emptyAxis < 3 ? 0 : 252);
+        for (int x = 0; x < 640; x++)
+            ASSERT_EQ(isGreenMark(x), x >= 500 && x < 620 && emptyAxis % 3 != 0) << emptyAxis << " " << x;
+    }
+}
+
+TEST(Render, EscHeldAtStartClearsCellsDrawsTheLabelAndWaitsForRelease)
+{
+    setFigure("0", "0", "0", {});
+    for (int i = 0; i < CELL_COUNT; i++)
+        life[i] = 9;
+    key[KEY_ESC] = 1;
+    std::atomic<bool> released = false;
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        released = true;
+        key[KEY_ESC] = 0;
+    });
+    renderBy(true);
+    EXPECT_TRUE(released);
+    releaser.join();
+    rgb inside = pixelAt(screen, 502, 372);
+    EXPECT_TRUE(inside.r == 128 && inside.g == 128 && inside.b == 128 && !isGreenMark(500));
+    EXPECT_TRUE(cellSum() == 0 && Time[0] == Range[0]);
+}
+
+// Esc is made to show at the chosen loop test and stays held from there on.
+static void renderCancelledAt(int escTest, bool compiled)
+{
+    escTests = 0;
+    escFromTest = escTest;
+    renderEscHeld = escTest ? escFromNthTest : escKeyHeld;
+    renderBy(compiled);
+    renderEscHeld = escKeyHeld;
+}
+
+TEST(Render, CancelEndsEachSweepAtItsNextTestTheSameOnBothPaths)
+{
+    for (bool compiled : { false, true }) {     // loop tests: X, Y, Z (point 0,0), Y, Z <- Esc
+        setFigure("X", "Y", "0", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 0, 0, 1 });
+        renderCancelledAt(5, compiled);
+        EXPECT_TRUE(cellSum() == 1 && cellAt(240, 240) == 1);
+        EXPECT_TRUE(Time[0] == 0.25f && Time[1] == 0.5f && Time[2] == 0.0f);
+        EXPECT_TRUE(isGreenMark(500) && !isGreenMark(560));
+    }
+    const char *figures[][3] = { { "CX*S(X/Y)", "SX*S(Y/X)", "Z" }, { "S(X*Z)", "C(Y+Z)", "Z*X^Y" },
+                                 { "X^.5/4", "T(Y)/9", "9/Z" } };
+    for (int f = 0; f < 3; f++) {
+        for (int cancelAt : { 0, 700, 40000 }) {
+            std::vector<int> cells[2];
+            float time[2][3];
+            for (int path = 0; path < 2; path++) {
+                setFigure(figures[f][0], figures[f][1], figures[f][2], {});
+                Range[7] = f;
+                style = f % 2;
+                renderCancelledAt(cancelAt, path == 1);
+                cells[path].assign(life, life + CELL_COUNT);
+                memcpy(time[path], Time, sizeof Time);
+            }
+            EXPECT_EQ(cells[0], cells[1]) << f << " " << cancelAt;
+            EXPECT_EQ(memcmp(time[0], time[1], sizeof Time), 0);
+            EXPECT_TRUE(cancelAt || cellSum() > 0) << f;
+        }
+    }
+}
+
+TEST(Render, RefreshKeysRepaintAtTheirOwnLevelBeforeTheMarks)
+{
+    struct { int key, emptyAxis; bool refreshed; } cases[] = {
+        { KEY_F3, 1, true }, { KEY_F2, 1, false }, { KEY_F2, 2, true },
+        { KEY_F1, 2, false }, { KEY_F1, -1, true } };
+    for (auto &c : cases) {
+        setFigure("0", "0", "0", { 0, 1, 0.5f, 0, 0.5f, 0.5f, 0, 0, 1 });
+        if (c.emptyAxis > 0)
+            Range[c.emptyAxis * 3 + 1] = -1;
+        clear_to_color(buffer, makecol(1, 2, 3));
+        key[c.key] = 1;
+        renderBy(true);
+        key[c.key] = 0;
+        EXPECT_EQ(pixelAt(screen, 630, 10).b == 3, c.refreshed) << c.key << " " << c.emptyAxis;
+        EXPECT_EQ(isGreenMark(500), !c.refreshed);  // the last refresh covered the first mark
+        EXPECT_TRUE(isGreenMark(620));
+    }
+}
