@@ -10,14 +10,17 @@ with gallery files and a Screenshots folder) and its own X display, and is
 torn down by process id -- program first, then Xvfb -- even when a test
 fails."""
 import atexit
+import ctypes
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import model  # noqa: E402
@@ -40,6 +43,14 @@ KEYSYMS = {
 }
 
 _live = []                      # apps not yet closed, for the exit safety net
+_libc = ctypes.CDLL(None, use_errno=True)
+PR_SET_PDEATHSIG = 1
+
+
+def _die_with_parent():
+    """Runs in each child before exec: if this test process is killed
+    outright (a ctest timeout), the kernel ends Xvfb and the program too."""
+    _libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 class Shot:
@@ -75,15 +86,12 @@ class Shot:
                  if self.px(px, py) == model.BLACK}
         if not black:
             return ''
-        for n in range(1, 101):
+        for n in range(1, 101):             # a centred text of n characters starts here
             tx = x + w // 2 - 4 * n
-            if tx + 8 * n <= x0 and n > 1:
-                break
-            if any(not tx <= px < tx + 8 * n for px, _ in black):
-                continue
-            text = self._decode(black, tx, ty, n, table)
-            if text is not None:
-                return text
+            if all(tx <= px < tx + 8 * n for px, _ in black):
+                text = self._decode(black, tx, ty, n, table)
+                if text is not None:
+                    return text
         return None
 
     @staticmethod
@@ -97,6 +105,19 @@ class Shot:
                 return None
             text.append(match[0])
         return ''.join(text)
+
+    def save_png(self, path):
+        """Write the shot as a PNG, for looking at a failure."""
+        def chunk(kind, body):
+            return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+        stride = 3 * self.width
+        rows = b''.join(b'\0' + self.data[y * stride:(y + 1) * stride] for y in range(self.height))
+        with open(path, 'wb') as f:
+            f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', self.width, self.height, 8, 2, 0, 0, 0))
+                    + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+
+
+FAILURE_SHOTS = os.path.join(tempfile.gettempdir(), 'latticegraph-e2e-failures')
 
 
 def parse_ppm(raw):
@@ -167,7 +188,8 @@ class App:
         rfd, wfd = os.pipe()
         self.xvfb = subprocess.Popen(
             ['Xvfb', '-displayfd', str(wfd), '-screen', '0', '640x480x24', '-nolisten', 'tcp'],
-            pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent)
         os.close(wfd)
         number = b''
         with os.fdopen(rfd, 'rb') as r:
@@ -181,8 +203,8 @@ class App:
 
     def _start_program(self):
         with open(self.log, 'ab') as log:
-            self.proc = subprocess.Popen([PROGRAM], cwd=self.dir, env=self.env,
-                                         stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+            self.proc = subprocess.Popen([PROGRAM], cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
+                                         stdout=log, stderr=log, preexec_fn=_die_with_parent)
 
     def _wait_ready(self):
         """The panel's Render button reaches the screen with the first frame
@@ -238,6 +260,12 @@ class App:
         self.xdotool('mousemove', x, y, 'sleep', 0.03,
                      'mousedown', button, 'sleep', hold, 'mouseup', button)
 
+    def click_and_park(self, x, y, button=1, hold=HOLD):
+        """A click that opens nothing modal, then the pointer out of the way of
+        the labels it would cover."""
+        self.click(x, y, button, hold)
+        self.park()
+
     def key(self, name, hold=KEY_HOLD):
         self.xdotool('keydown', name, 'sleep', hold, 'keyup', name)
 
@@ -273,7 +301,10 @@ class App:
             if condition(s):
                 return s
             if time.monotonic() > deadline:
-                raise AssertionError('timed out waiting for ' + what)
+                os.makedirs(FAILURE_SHOTS, exist_ok=True)
+                path = os.path.join(FAILURE_SHOTS, '%s-%d.png' % (os.path.basename(sys.argv[0]), time.time_ns()))
+                s.save_png(path)
+                raise AssertionError('timed out waiting for %s (last screen: %s)' % (what, path))
             if self.proc.poll() is not None:
                 raise AssertionError('the program ended while waiting for %s: %s' % (what, self.log_text()))
             time.sleep(0.03)

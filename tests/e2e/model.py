@@ -148,7 +148,7 @@ class Picture:
 def figure_picture(cells, color=DEFAULT_COLOR, gain=100, panel=True):
     pic = Picture()
     if panel:
-        draw_panel(pic)
+        draw_panel(pic, gain=gain)
     pic.paint_figure(cells, color, gain)
     return pic
 
