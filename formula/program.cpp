@@ -28,7 +28,8 @@ static int newKnownRegister(programBuilder &builder, float v)
     return r;
 }
 
-static float computeOp(int code, float left, float right)
+// Inlined into the run's loop, where it is the whole of the work per operation.
+__attribute__((always_inline)) static inline float computeOp(int code, float left, float right)
 {
     switch (code) {
     case OP_SIN: return sineOf(left);
@@ -218,16 +219,23 @@ formulaProgram compileProgram(const myFormula &formula)
 
 float runProgram(const formulaProgram &program, const float point[3])
 {
+    if (program.opCount == 0)       // a lone variable or constant, as the Z formula often is
+        return program.result < FIRST_CONSTANT_REGISTER
+                   ? point[program.result]
+                   : program.constants[program.result - FIRST_CONSTANT_REGISTER];
+    // The point was just stored float by float. Read it back the same way:
+    // a merged 8-byte read cannot take its bytes from two pending stores and
+    // stalls until they reach the cache, which costs more than an operation.
+    const volatile float *coordinates = point;
     float reg[PROGRAM_REGISTERS];
-    reg[0] = point[0];
-    reg[1] = point[1];
-    reg[2] = point[2];
+    reg[0] = coordinates[0];
+    reg[1] = coordinates[1];
+    reg[2] = coordinates[2];
     for (int k = 0; k < program.constantCount; k++)
         reg[FIRST_CONSTANT_REGISTER + k] = program.constants[k];
     const programOp *op = program.ops;
     const programOp *end = op + program.opCount;
-    for (; op < end; op++) {
+    for (; op < end; op++)
         reg[op->result] = computeOp(op->code, reg[op->left], reg[op->right]);
-    }
     return reg[program.result];
 }
