@@ -139,6 +139,12 @@ TEST(Render, CancelEndsEachSweepAtItsNextTestTheSameOnBothPaths)
         EXPECT_TRUE(Time[0] == 0.25f && Time[1] == 0.5f && Time[2] == 0.0f);
         EXPECT_TRUE(isGreenMark(500) && !isGreenMark(560));
     }
+    setFigure("0", "0", "0", { 0, 0, 1, 0, 0, 1, 0, 0, 0 });  // Z skip 0 runs until Esc
+    renderCancelledAt(100, true);
+    EXPECT_EQ(cellAt(240, 240), 97);                            // tests 3..99 each made a point
+    setFigure("0", "0", "0", { 0, 1, -0.5f, 0, 0, 1, 0, 0, 1 }); // X runs down: marks move left
+    renderCancelledAt(10, true);                                 // X tests are 1, 4, 7, 10
+    EXPECT_TRUE(isGreenMark(500) && isGreenMark(440) && isGreenMark(380) && !isGreenMark(320));
     const char *figures[][3] = { { "CX*S(X/Y)", "SX*S(Y/X)", "Z" }, { "S(X*Z)", "C(Y+Z)", "Z*X^Y" },
                                  { "X^.5/4", "T(Y)/9", "9/Z" } };
     for (int f = 0; f < 3; f++) {
