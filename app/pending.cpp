@@ -9,8 +9,3 @@
 
 __attribute__((weak)) float getFloat(float v) { return v; }
 __attribute__((weak)) void getFormula(char *) {}
-__attribute__((weak)) bool writeFIG(const char *) { return false; }
-__attribute__((weak)) bool readFIG(const char *) { return false; }
-__attribute__((weak)) void loadFIG() {}
-__attribute__((weak)) void saveFIG() {}
-__attribute__((weak)) void printscreen() {}
