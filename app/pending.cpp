@@ -7,5 +7,3 @@
 #include "render/render.h"
 #include <cstring>
 
-__attribute__((weak)) float getFloat(float v) { return v; }
-__attribute__((weak)) void getFormula(char *) {}
