@@ -7,6 +7,7 @@
 // that evaluates every point itself.
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -69,13 +70,15 @@ static void settleCursor()
 }
 
 // Claims the next batch when its number is below limit: fills in its points.
-static int claimBatch(long limit, pointBatch **claimed)
+// CLAIM_ENDED when the lattice has no points left and batch wanted was never
+// claimed; CLAIM_WAIT when the caller should look again later.
+static int claimBatch(long limit, long wanted, pointBatch **claimed)
 {
     std::lock_guard<std::mutex> hold(claimLock);
+    if (cursorDone)
+        return nextClaim <= wanted ? CLAIM_ENDED : CLAIM_WAIT;
     if (nextClaim >= limit)
         return CLAIM_WAIT;
-    if (cursorDone)
-        return CLAIM_ENDED;
     pointBatch &batch = slots[nextClaim % BATCH_SLOTS];
     nextClaim++;
     batch.count = 0;
@@ -101,7 +104,8 @@ static void helperLoop()
 {
     while (!stopping.load(std::memory_order_acquire)) {
         pointBatch *batch;
-        int claim = claimBatch(consumedBatches.load(std::memory_order_acquire) + BATCH_SLOTS, &batch);
+        long limit = consumedBatches.load(std::memory_order_acquire) + BATCH_SLOTS;
+        int claim = claimBatch(limit, LONG_MAX, &batch);
         if (claim == CLAIM_ENDED)
             return;
         if (claim == CLAIM_MADE)
@@ -111,8 +115,8 @@ static void helperLoop()
     }
 }
 
-// The batch the pass reads next: ready, computed here if nobody claimed it
-// yet, or nullptr when the lattice has no more points.
+// The batch the pass reads next, or nullptr when the lattice has no more
+// points. While the helper still computes it, the pass computes later ones.
 static pointBatch *batchToRead()
 {
     pointBatch &batch = slots[readBatch % BATCH_SLOTS];
@@ -120,7 +124,7 @@ static pointBatch *batchToRead()
         if (batch.state.load(std::memory_order_acquire) == SLOT_READY)
             return &batch;
         pointBatch *mine;
-        int claim = claimBatch(readBatch + 1, &mine);
+        int claim = claimBatch(readBatch + BATCH_SLOTS, readBatch, &mine);
         if (claim == CLAIM_MADE)
             computeBatch(*mine);
         else if (claim == CLAIM_ENDED)
