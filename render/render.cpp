@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstring>
 #include "app/app.h"
-#include "render/ahead.h"
 #include "render/render.h"
 
 bool escKeyHeld()
@@ -52,7 +51,9 @@ int progressColumn(float x, float xMin, float xMax)
 static void formulaValues(float values[3])
 {
     if (compiledPath) {
-        evaluationAheadValues(values);
+        values[0] = runProgram(programX, Time);
+        values[1] = runProgram(programY, Time);
+        values[2] = runProgram(programZ, Time);
     } else {
         values[0] = evaluate(myXForm);
         values[1] = evaluate(myYForm);
@@ -137,13 +138,10 @@ void renderBy(bool compiled)
         programX = compileProgram(myXForm);
         programY = compileProgram(myYForm);
         programZ = compileProgram(myZForm);
-        evaluationAheadStart(&programX, &programY, &programZ);
     }
     drawButton(screen, "Esc to Cancel", 496, 368, 128, 32, makecol(128, 128, 128), 4, -1);
     memset(life, 0, CELL_COUNT * sizeof life[0]);
     sweepX();
-    if (compiled)
-        evaluationAheadStop();
     waitKeyRelease(KEY_ESC);
 }
 
