@@ -49,8 +49,13 @@ struct programOp {
     unsigned char result;           // register written
 };
 
+// The ops are ordered by the last coordinate they depend on: first those that
+// read X (and constants) only, then those that also read Y, then those that
+// read Z. A sweep that holds X still over a whole Y sweep runs the first group
+// once per X value, the second once per (X, Y) pair, and only the last per point.
 struct formulaProgram {
     int opCount;
+    int axisEnd[3];                 // ops [axisEnd[a-1], axisEnd[a]) depend on axis a (X 0, Y 1, Z 2)
     int constantCount;
     int result;                     // register that holds the formula's value at the end
     programOp ops[PROGRAM_OPS];
@@ -59,3 +64,10 @@ struct formulaProgram {
 
 formulaProgram compileProgram(const myFormula &formula);
 float runProgram(const formulaProgram &program, const float point[3]);   // point = X, Y, Z
+
+// Running a program axis by axis. registers holds PROGRAM_REGISTERS floats:
+// loadProgram fills its constants; runAxis stores one coordinate and runs the
+// ops that depend on it, after those of the earlier axes have run for the
+// current values. After runAxis of Z, registers[program.result] is the value.
+void loadProgram(const formulaProgram &program, float *registers);
+void runAxis(const formulaProgram &program, float *registers, int axis, float coordinate);

@@ -167,18 +167,38 @@ static void tokensToRegisters(programBuilder &builder, const myFormula &formula,
     list[i] = TOK_END;
 }
 
-// Keeps the operations the result depends on (operands side by side leave
-// unused values behind) and numbers the registers for the run: X, Y, Z,
-// then the constants the run reads, then the results in order.
-static formulaProgram finishProgram(const programBuilder &builder, int resultRegister)
+// The last coordinate a register depends on: 0 none, 1 X, 2 Y, 3 Z.
+static void findAxisLevels(const programBuilder &builder, int *level)
 {
-    bool live[PROGRAM_REGISTERS] = {};
+    for (int r = 0; r < builder.registerCount; r++)
+        level[r] = r < FIRST_CONSTANT_REGISTER ? r + 1 : 0;
+    for (int i = 0; i < builder.opCount; i++) {
+        const programOp &op = builder.ops[i];
+        level[op.result] = level[op.left] > level[op.right] ? level[op.left] : level[op.right];
+    }
+}
+
+static void markLive(const programBuilder &builder, int resultRegister, bool *live)
+{
     live[resultRegister] = true;
     for (int i = builder.opCount - 1; i >= 0; i--) {
         const programOp &op = builder.ops[i];
         if (live[op.result])
             live[op.left] = live[op.right] = true;
     }
+}
+
+// Keeps the operations the result depends on (operands side by side leave
+// unused values behind), orders them by axis, and numbers the registers for
+// the run: X, Y, Z, then the constants the run reads, then the results in
+// order. Reordering is safe: an op depends only on ops of its own or an
+// earlier axis, which keep their relative order.
+static formulaProgram finishProgram(const programBuilder &builder, int resultRegister)
+{
+    bool live[PROGRAM_REGISTERS] = {};
+    int level[PROGRAM_REGISTERS];
+    markLive(builder, resultRegister, live);
+    findAxisLevels(builder, level);
     formulaProgram program{};
     int finalRegister[PROGRAM_REGISTERS];
     for (int r = 0; r < FIRST_CONSTANT_REGISTER; r++)
@@ -190,14 +210,17 @@ static formulaProgram finishProgram(const programBuilder &builder, int resultReg
         }
     }
     int next = FIRST_CONSTANT_REGISTER + program.constantCount;
-    for (int i = 0; i < builder.opCount; i++) {
-        const programOp &op = builder.ops[i];
-        if (!live[op.result])
-            continue;
-        finalRegister[op.result] = next++;
-        program.ops[program.opCount++] = programOp{ op.code, (unsigned char)finalRegister[op.left],
-                                                    (unsigned char)finalRegister[op.right],
-                                                    (unsigned char)finalRegister[op.result] };
+    for (int axis = 0; axis < 3; axis++) {
+        for (int i = 0; i < builder.opCount; i++) {
+            const programOp &op = builder.ops[i];
+            if (!live[op.result] || level[op.result] != axis + 1)
+                continue;
+            finalRegister[op.result] = next++;
+            program.ops[program.opCount++] = programOp{ op.code, (unsigned char)finalRegister[op.left],
+                                                        (unsigned char)finalRegister[op.right],
+                                                        (unsigned char)finalRegister[op.result] };
+        }
+        program.axisEnd[axis] = program.opCount;
     }
     program.result = finalRegister[resultRegister];
     return program;
@@ -217,6 +240,21 @@ formulaProgram compileProgram(const myFormula &formula)
     return finishProgram(builder, reduceList(builder, list));
 }
 
+void loadProgram(const formulaProgram &program, float *registers)
+{
+    for (int k = 0; k < program.constantCount; k++)
+        registers[FIRST_CONSTANT_REGISTER + k] = program.constants[k];
+}
+
+void runAxis(const formulaProgram &program, float *registers, int axis, float coordinate)
+{
+    registers[axis] = coordinate;
+    const programOp *op = program.ops + (axis == 0 ? 0 : program.axisEnd[axis - 1]);
+    const programOp *end = program.ops + program.axisEnd[axis];
+    for (; op < end; op++)
+        registers[op->result] = computeOp(op->code, registers[op->left], registers[op->right]);
+}
+
 float runProgram(const formulaProgram &program, const float point[3])
 {
     if (program.opCount == 0)       // a lone variable or constant, as the Z formula often is
@@ -227,15 +265,10 @@ float runProgram(const formulaProgram &program, const float point[3])
     // a merged 8-byte read cannot take its bytes from two pending stores and
     // stalls until they reach the cache, which costs more than an operation.
     const volatile float *coordinates = point;
-    float reg[PROGRAM_REGISTERS];
-    reg[0] = coordinates[0];
-    reg[1] = coordinates[1];
-    reg[2] = coordinates[2];
-    for (int k = 0; k < program.constantCount; k++)
-        reg[FIRST_CONSTANT_REGISTER + k] = program.constants[k];
-    const programOp *op = program.ops;
-    const programOp *end = op + program.opCount;
-    for (; op < end; op++)
-        reg[op->result] = computeOp(op->code, reg[op->left], reg[op->right]);
-    return reg[program.result];
+    float registers[PROGRAM_REGISTERS];
+    loadProgram(program, registers);
+    runAxis(program, registers, 0, coordinates[0]);
+    runAxis(program, registers, 1, coordinates[1]);
+    runAxis(program, registers, 2, coordinates[2]);
+    return registers[program.result];
 }

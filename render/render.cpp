@@ -13,9 +13,21 @@ bool escKeyHeld()
 
 bool (*renderEscHeld)() = escKeyHeld;
 
-// The compiled path runs these programs, made from the records once per pass.
+// The compiled path runs these programs, made from the records once per pass,
+// axis by axis: the ops that depend only on X run once per X value, those
+// that depend on Y once per (X, Y) pair, so a point costs only its Z ops.
+// Evaluation has no side effects, so running ops early changes no value.
 static bool compiledPath;
-static formulaProgram programX, programY, programZ;
+static formulaProgram programs[3];
+static float registers[3][PROGRAM_REGISTERS];
+
+static void runProgramsForAxis(int axis)
+{
+    if (!compiledPath)
+        return;
+    for (int f = 0; f < 3; f++)
+        runAxis(programs[f], registers[f], axis, Time[axis]);
+}
 
 int pixelOfValue(float value)
 {
@@ -51,9 +63,8 @@ int progressColumn(float x, float xMin, float xMax)
 static void formulaValues(float values[3])
 {
     if (compiledPath) {
-        values[0] = runProgram(programX, Time);
-        values[1] = runProgram(programY, Time);
-        values[2] = runProgram(programZ, Time);
+        for (int f = 0; f < 3; f++)
+            values[f] = registers[f][programs[f].result];
     } else {
         values[0] = evaluate(myXForm);
         values[1] = evaluate(myYForm);
@@ -99,6 +110,7 @@ static void sweepZ()
 {
     Time[2] = Range[6];
     while (Time[2] <= Range[7] && !renderEscHeld()) {
+        runProgramsForAxis(2);
         float values[3];
         formulaValues(values);
         recordPoint(values);
@@ -112,6 +124,7 @@ static void sweepY()
 {
     Time[1] = Range[3];
     while (Time[1] <= Range[4] && !renderEscHeld()) {
+        runProgramsForAxis(1);
         sweepZ();
         if (key[KEY_F2])
             refreshDisplay();
@@ -123,6 +136,7 @@ static void sweepX()
 {
     Time[0] = Range[0];
     while (Time[0] <= Range[1] && !renderEscHeld()) {
+        runProgramsForAxis(0);
         sweepY();
         if (key[KEY_F3])
             refreshDisplay();
@@ -135,9 +149,11 @@ void renderBy(bool compiled)
 {
     compiledPath = compiled;
     if (compiled) {
-        programX = compileProgram(myXForm);
-        programY = compileProgram(myYForm);
-        programZ = compileProgram(myZForm);
+        programs[0] = compileProgram(myXForm);
+        programs[1] = compileProgram(myYForm);
+        programs[2] = compileProgram(myZForm);
+        for (int f = 0; f < 3; f++)
+            loadProgram(programs[f], registers[f]);
     }
     drawButton(screen, "Esc to Cancel", 496, 368, 128, 32, makecol(128, 128, 128), 4, -1);
     memset(life, 0, CELL_COUNT * sizeof life[0]);
