@@ -53,6 +53,7 @@ void makePointerImage();
 int startup();                      // 0 on success; prints the reason and returns nonzero otherwise
 void mainLoop();
 void shutdown();
+bool startHeadless();                // no display: memory bitmaps, default settings
 
 // dispatch.cpp
 int findButton(int px, int py);     // button id under the point, or -1

@@ -152,3 +152,25 @@ void shutdown()
     mseBlock = nullptr;
     life = nullptr;
 }
+
+// Allegro without a display, for the tools and the tests: memory bitmaps
+// stand in for the screen and the picture.
+bool startHeadless()
+{
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
+        return false;
+    set_color_depth(32);
+    buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    mseBlock = create_bitmap(32, 64);
+    screen = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    life = new (std::nothrow) int[CELL_COUNT]();
+    if (!buffer || !mseBlock || !screen || !life)
+        return false;
+    clear(buffer);
+    makePointerImage();
+    fillSignOf();
+    setDefaultTexts();
+    compileFormulas();
+    setDefaultSettings();
+    return true;
+}

@@ -23,19 +23,6 @@ const int MAX_FIGURES = 64;
 
 static int *referenceCells;        // cells of the evaluate pass, for the comparison
 
-static bool startHeadless()
-{
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
-        return false;
-    set_color_depth(32);
-    buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    mseBlock = create_bitmap(32, 64);
-    screen = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    life = new int[CELL_COUNT]();
-    referenceCells = new int[CELL_COUNT]();
-    fillSignOf();
-    return buffer && mseBlock && screen;
-}
 
 // Processor time of this thread: the machine is shared, and time spent
 // waiting for a core is not time spent rendering.
@@ -246,6 +233,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "latticebench: Allegro could not start headless\n");
         return 1;
     }
+    referenceCells = new int[CELL_COUNT]();
     if (argc > 1) {
         for (int i = 1; i < argc; i++)
             addFigure(FIGURE_FILE, argv[i]);

@@ -4,9 +4,7 @@
 //
 //   makegallery <gallery-dir> <preview-dir>
 //
-// Built by hand against the core library (no target of its own), as one line:
-//   g++ -std=c++20 -O2 -ffp-contract=off -I. tools/makegallery.cpp
-//       build/liblatticecore.a $(pkg-config --cflags --libs allegro) -o makegallery
+// Built with the project: build/makegallery gallery /tmp/previews
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
@@ -76,20 +74,6 @@ static const starterFigure figures[] = {
       { 0, 0, 0, 90, 20, 120, 255, 120, 60, 255, 250, 230 }, 0, 45 },
 };
 
-static bool startHeadless()
-{
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
-        return false;
-    set_color_depth(32);
-    buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    mseBlock = create_bitmap(32, 64);
-    screen = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    life = new int[CELL_COUNT]();
-    fillSignOf();
-    setDefaultTexts();
-    setDefaultSettings();
-    return buffer && mseBlock && screen;
-}
 
 static void applyFigure(const starterFigure &f)
 {
