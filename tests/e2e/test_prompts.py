@@ -1,27 +1,11 @@
-"""The entry prompts as a person uses them: edit formulas, ranges and colours
+"""The entry prompts as a person uses them: edit formulas, ranges and a colour
 by typing, then look at the figure."""
 import harness
-import model
 
-RENDER = (560, 16)
-X_FORMULA, Y_FORMULA = (517, 72), (560, 72)
-X_MIN, X_MAX, X_SKIP = (517, 136), (517, 152), (517, 168)
-Y_MIN, Y_MAX, Z_MAX = (560, 136), (560, 152), (603, 152)
-RED = (517, 224)
-PROMPT = (40, 224, 560, 32)
-PROMPT_GREEN = (32, 128, 64)
-
-
-def prompt_picture(text):
-    pic = model.Picture()
-    model.draw_button(pic, text, *PROMPT, PROMPT_GREEN, 6)
-    return pic
-
-
-def figure(cells, color=model.DEFAULT_COLOR):
-    pic = model.Picture()
-    pic.paint_figure(cells, color)
-    return pic
+RENDER, X_FORMULA, Y_FORMULA, RED = (560, 16), (517, 72), (560, 72), (517, 224)
+X_MIN, X_MAX, X_SKIP, Y_MIN, Y_MAX, Z_MAX = (517, 136), (517, 152), (517, 168), (560, 136), (560, 152), (603, 152)
+PROMPT, PROMPT_GREEN = (40, 224, 560, 32), (32, 128, 64)
+RED_BACKGROUND = [255] + harness.DEFAULT_COLOR[1:]
 
 
 def zero(x, y, z):
@@ -33,77 +17,58 @@ def half(x, y, z):
 
 
 class Prompts(harness.AppTestCase):
-    def setUp(self):
-        self.app = self.start_app()
+    def wait_text(self, length):
+        """The prompt is open and shows a text of this many characters."""
+        fits = lambda s: s.text_span(*PROMPT) is None if length == 0 else harness.text_fits(s.text_span(*PROMPT), PROMPT, length)
+        self.app.wait_for(lambda s: s.px(46, 230) == PROMPT_GREEN and fits(s), 'a prompt text of %d characters' % length)
 
-    def open_prompt(self, button, text):
-        """Click a button and wait for its prompt to show text."""
-        self.app.click(*button)
-        self.wait_prompt(text)
-
-    def wait_prompt(self, text):
-        expected = prompt_picture(text)
-        self.app.wait_for(lambda s: not s.mismatches(expected, 40, 224, 600, 256), 'the prompt %r' % text)
-
-    def close_prompt(self, key):
+    def close_with(self, key):
         self.app.key(key)
         self.app.wait_for(lambda s: s.px(46, 230) != PROMPT_GREEN, 'the prompt to close')
 
-    def replace(self, button, old, new):
-        """Open a prompt, erase its text, type new text and press Enter."""
-        self.open_prompt(button, old)
-        self.app.type('\b' * len(old))
-        self.wait_prompt('')
+    def replace(self, button, old_length, new):
+        self.app.click(*button)
+        self.wait_text(old_length)
+        self.app.type('\b' * old_length)
+        self.wait_text(0)
         self.app.type(new)
-        self.wait_prompt(new)
-        self.close_prompt('Return')
+        self.wait_text(len(new))
+        self.close_with('Return')
 
-    def render_and_expect(self, cells, what):
+    def render(self, cells, color=harness.DEFAULT_COLOR):
         self.app.click(*RENDER)
-        self.app.wait_for(lambda s: not s.mismatches(figure(cells), 0, 0, model.AREA, model.AREA), what)
+        self.app.park()
+        self.app.wait_for(lambda s: not s.figure_errors(cells, color), 'the figure of %d cells' % len(cells))
 
-    def test_new_formulas_and_ranges_move_every_point(self):
-        # X formula "0": every point in the centre column, rows from the Y formula
-        self.replace(X_FORMULA, 'CX*S(X/Y)', '0')
-        self.render_and_expect(model.render_cells(zero, model.default_y, model.default_z),
-                               'the figure squeezed into column 240')
-        # Y formula ".5" and a 3 x 1 x 2 lattice: six points on pixel (240, 360)
-        self.replace(Y_FORMULA, 'SX*S(Y/X)', '.5')
-        for button, old, new in ((X_MIN, '-62.831799', '-1'), (X_MAX, '62.831799', '1'),
-                                 (X_SKIP, '0.500000', '1'), (Y_MIN, '-62.831799', '0'),
-                                 (Y_MAX, '62.831799', '0'), (Z_MAX, '0.000000', '1')):
-            self.replace(button, old, new)
-        cells = model.render_cells(zero, half, model.default_z, [-1, 1, 1, 0, 0, 0.5, 0, 1, 1])
+    def test_formulas_ranges_colour_and_esc(self):
+        self.app = self.start_app()
+        # X formula "0": every point lands in the centre column
+        self.replace(X_FORMULA, 9, '0')
+        column = harness.hit_counts(zero, harness.default_y)
+        self.assertEqual({c for c, _ in column}, {240})
+        self.render(column)
+        # Esc drops the edit and leaves the program running
+        self.app.click(*X_FORMULA)
+        self.wait_text(1)
+        self.app.type('junk')
+        self.wait_text(5)
+        self.close_with('Escape')
+        self.app.click(*X_FORMULA)
+        self.wait_text(1)
+        self.close_with('Escape')
+        self.assertIsNone(self.app.proc.poll(), 'Esc in a prompt must not end the program')
+        # a colour edit recolours at once; the Y formula edited before it is not rendered yet
+        self.replace(Y_FORMULA, 9, '.5')
+        self.replace(RED, 8, '255')
+        self.app.park()
+        self.app.wait_for(lambda s: not s.figure_errors(column, RED_BACKGROUND), 'the same cells on red')
+        # Y formula ".5" over a 3 x 1 x 2 lattice: six points on pixel (240, 360)
+        for button, old_length, new in ((X_MIN, 10, '-1'), (X_MAX, 9, '1'), (X_SKIP, 8, '1'),
+                                        (Y_MIN, 10, '0'), (Y_MAX, 9, '0'), (Z_MAX, 8, '1')):
+            self.replace(button, old_length, new)
+        cells = harness.hit_counts(zero, half, [-1, 1, 1, 0, 0, 0.5, 0, 1, 1])
         self.assertEqual(cells, {(240, 360): 6})
-        self.render_and_expect(cells, 'one pixel holding six points')
-
-    def test_esc_keeps_the_text_and_the_program(self):
-        self.open_prompt(X_FORMULA, 'CX*S(X/Y)')
-        self.app.type('\b\bjunk')
-        self.wait_prompt('CX*S(X/junk')
-        self.close_prompt('Escape')
-        self.open_prompt(X_MIN, '-62.831799')
-        self.app.type('\b7')
-        self.wait_prompt('-62.831797')
-        self.close_prompt('Escape')
-        self.app.park()
-        self.assertTrue(self.app.running(), 'Esc in a prompt must not end the program')
-        self.open_prompt(X_FORMULA, 'CX*S(X/Y)')
-        self.close_prompt('Escape')
-        self.open_prompt(X_MIN, '-62.831799')
-        self.close_prompt('Escape')
-        self.app.park()
-        self.assertTrue(self.app.running())
-
-    def test_colour_channel_recolours_without_a_render(self):
-        # The X formula changes first but is not rendered: the recoloured
-        # picture must still be the default figure's cells.
-        self.replace(X_FORMULA, 'CX*S(X/Y)', '0')
-        self.replace(RED, '0.000000', '255')
-        color = [255] + model.DEFAULT_COLOR[1:]
-        cells = model.render_cells(model.default_x, model.default_y, model.default_z)
-        self.app.wait_for(lambda s: not s.mismatches(figure(cells, color), 0, 0, model.AREA, model.AREA),
-                          'the default figure on a red background')
+        self.render(cells, RED_BACKGROUND)
 
 
 if __name__ == '__main__':

@@ -1,120 +1,80 @@
-"""The figure on the screen: the default render, the colour gain, the stop
-and style selectors with the style banner, and re-rendering."""
-import re
-
+"""The figure on the screen: the default render at start-up, the stop and
+style selectors with the style banner, the colour gain and re-rendering."""
 import harness
-import model
+from harness import ORANGE
 
-RENDER, STOP_NEXT, STOP_PREV = (560, 16), (600, 248), (510, 248)
+RENDER, STOP_PREV, STOP_NEXT = (560, 16), (510, 248), (600, 248)
 STYLE_PREV, STYLE_NEXT, POW_DOWN, POW_UP = (510, 280), (600, 280), (510, 296), (600, 296)
-BANNER = (0, 224, 640, 32)
-HIGHEST_Z = 'Highest Z (3D) Mode. Rerender to see changes. (Press Enter)'
-INTERSECTION = 'Intersection Highlight (Crystal) Mode. Rerender to see changes. (Press Enter)'
-
-_cells = None
+STOP_LABEL, STYLE_LABEL, POW_LABEL, BANNER = (528, 240, 64, 16), (528, 272, 64, 16), (528, 288, 64, 16), (0, 224, 640, 32)
+HIGHEST_Z, INTERSECTION = 59, 77            # lengths of the two banners' texts
 
 
-def default_cells():
-    global _cells
-    if _cells is None:
-        _cells = model.render_cells(model.default_x, model.default_y, model.default_z)
-    return _cells
+class Figure(harness.AppTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.cells = harness.hit_counts(harness.default_x, harness.default_y)
 
-
-def figure(gain=100, cells=None):
-    pic = model.Picture()
-    pic.paint_figure(default_cells() if cells is None else cells, gain=gain)
-    return pic
-
-
-def shows_figure(expected):
-    return lambda s: not s.mismatches(expected, 0, 0, model.AREA, model.AREA)
-
-
-def gain_shown(shot):
-    m = re.fullmatch(r'Pow (-?\d+)', shot.read_label(*model.POW_LABEL[:4]) or '')
-    return int(m.group(1)) if m else None
-
-
-class DefaultFigure(harness.AppTestCase):
-    def test_start_up_shows_the_default_figure_and_panel(self):
-        app = self.start_app()
-        cells = default_cells()
-        self.assertEqual(sum(cells.values()), 252 * 252, 'every default point lands in the area')
-        self.assertGreater(len([1 for (x, _) in cells if x == 240]), 100, 'a busy centre column')
-        expected = model.figure_picture(cells)
-        self.assertPicture(app.shot(), expected, skip={harness.PARK}, what='start-up screen')
-
-
-class Gain(harness.AppTestCase):
     def setUp(self):
         self.app = self.start_app()
 
-    def test_left_clicks_change_label_and_colours_in_the_same_frame(self):
-        for button, gain in ((POW_UP, 101), (POW_DOWN, 100), (POW_DOWN, 99)):
-            self.app.click_and_park(*button)
-            shot = self.app.wait_for(lambda s: gain_shown(s) == gain, 'Pow %d' % gain)
-            self.assertPicture(shot, figure(gain), 0, 0, model.AREA, model.AREA, what='figure at Pow %d' % gain)
-
-    def test_held_right_button_repeats_the_step(self):
-        self.app.click(*POW_UP, button=3, hold=0.4)
-        self.app.wait_for(lambda s: (gain_shown(s) or 0) > 101, 'the gain to rise past 101')
-        self.app.park()
-        shot = self.app.shot()
-        gain = gain_shown(shot)
-        self.assertGreater(gain, 101)
-        self.assertPicture(shot, model.figure_picture(default_cells(), gain=gain), skip={harness.PARK},
-                           what='screen at Pow %d' % gain)
-
-
-class Selectors(harness.AppTestCase):
-    def setUp(self):
-        self.app = self.start_app()
-
-    def stop_click(self, button, label):
-        self.app.click_and_park(*button)
-        self.app.wait_label(model.STOP_LABEL, label)
-
-    def test_stop_selector_steps_between_the_first_and_last_stop(self):
-        # a guarded click changes nothing, so the next click's label tells
-        self.stop_click(STOP_PREV, 'Color 1')
-        self.stop_click(STOP_NEXT, 'Color 2')
-        self.stop_click(STOP_NEXT, 'Color 3')
-        self.stop_click(STOP_NEXT, 'Color 4')
-        self.app.click_and_park(*STOP_NEXT)
-        self.stop_click(STOP_PREV, 'Color 3')
-
-    def answer_banner(self, button, text, key):
-        banner = model.Picture()
-        model.draw_button(banner, text, *BANNER, model.ORANGE, 1)
-        showing = lambda s: not s.mismatches(banner, 0, 224, 640, 256)
+    def click(self, button):
         self.app.click(*button)
-        self.app.wait_for(showing, 'the banner %r' % text)
-        self.app.key(key)
-        self.app.wait_for(lambda s: not showing(s), 'the banner to go')
         self.app.park()
+        return self.app.shot()
 
-    def test_style_banner_enter_and_esc_both_keep_the_program(self):
+    def gain_shown(self, shot):
+        """The gain that maps a one-point and a two-point cell to their colours."""
+        one = next(c for c, n in self.cells.items() if n == 1)
+        two = next(c for c, n in self.cells.items() if n == 2)
+        return next((g for g in range(1, 3000) if harness.ramp(1, gain=g) == shot.px(*one)
+                     and harness.ramp(2, gain=g) == shot.px(*two)), None)
+
+    def test_default_figure_stops_and_gain(self):
+        self.assertEqual(sum(self.cells.values()), 252 * 252, 'every default point lands in the area')
+        self.assertGreater(sum(1 for (c, _) in self.cells if c == 240), 100, 'a busy centre column')
+        first = self.app.shot()
+        self.assertFigure(first, self.cells)
+        # stop selector: each step shows a new label; both ends are guarded
+        labels = [first.region(*STOP_LABEL)]
+        for button in (STOP_PREV, STOP_NEXT, STOP_NEXT, STOP_NEXT, STOP_NEXT, STOP_PREV):
+            labels.append(self.click(button).region(*STOP_LABEL))
+        self.assertEqual(labels[1], labels[0], '"<" at the first stop')
+        self.assertEqual(len(set(labels[1:5])), 4, 'four different stops')
+        self.assertEqual(labels[5], labels[4], '">" at the last stop')
+        self.assertEqual(labels[6], labels[3], 'back to the third stop')
+        # Pow: label and colours change in the same frame
+        for button, gain, label_is_first in ((POW_UP, 101, False), (POW_DOWN, 100, True), (POW_DOWN, 99, False)):
+            shot = self.click(button)
+            self.assertEqual(shot.region(*POW_LABEL) == first.region(*POW_LABEL), label_is_first)
+            self.assertFigure(shot, self.cells, gain=gain)
+        self.assertTrue(harness.text_fits(shot.text_span(*POW_LABEL), POW_LABEL, 6), '"Pow 99"')
+        # a held right button repeats the step
+        self.app.click(*POW_UP, button=3, hold=0.4)
+        shot = self.app.wait_for(lambda s: (self.gain_shown(s) or 0) > 101, 'the gain to rise past 101')
+        self.assertFigure(shot, self.cells, gain=self.gain_shown(shot))
+
+    def answer_banner(self, button, length, key, behind=None):
+        showing = lambda s: s.px(3, 226) == ORANGE and harness.text_fits(s.text_span(*BANNER), BANNER, length)
+        self.app.click(*button)
+        self.app.wait_for(showing, 'the style banner of %d characters' % length)
+        self.app.key(key)
+        self.app.park()
+        self.assertFigure(self.app.wait_for(lambda s: not showing(s), 'the banner to go'), self.cells if behind is None else behind)
+
+    def test_style_banner_and_render(self):
+        style_1 = self.app.shot().region(*STYLE_LABEL)
         self.answer_banner(STYLE_NEXT, HIGHEST_Z, 'Return')
-        self.app.wait_label(model.STYLE_LABEL, 'Style 2')
+        self.assertNotEqual(self.app.shot().region(*STYLE_LABEL), style_1)
         self.answer_banner(STYLE_PREV, INTERSECTION, 'Escape')
-        self.app.wait_label(model.STYLE_LABEL, 'Style 1')
-        self.assertTrue(self.app.running(), 'Esc at the banner must not end the program')
-        # guarded: "<" with style 1 already set shows no banner, so the
-        # banner after ">" is the highest-Z one
-        self.app.click_and_park(*STYLE_PREV)
+        self.assertTrue(self.app.proc.poll() is None, 'Esc at the banner must not end the program')
+        self.assertEqual(self.click(STYLE_PREV).region(*STYLE_LABEL), style_1, '"<" at the first style')
+        # Highest Z with Z formula "Z" over Z = 0 leaves every cell 0: all black
         self.answer_banner(STYLE_NEXT, HIGHEST_Z, 'Return')
-
-    def test_render_button_rerenders_in_the_new_style(self):
-        # Highest Z with the Z formula "Z" over Z = 0 leaves every cell 0: black.
-        self.answer_banner(STYLE_NEXT, HIGHEST_Z, 'Return')
-        shot = self.app.shot()
-        self.assertPicture(shot, figure(), 0, 0, model.AREA, model.AREA, what='figure before Render')
         self.app.click(*RENDER)
-        self.app.wait_for(shows_figure(figure(cells={})), 'an all-black figure')
-        self.answer_banner(STYLE_PREV, INTERSECTION, 'Return')
+        self.app.wait_for(lambda s: not s.figure_errors({}), 'an all-black figure')
+        self.answer_banner(STYLE_PREV, INTERSECTION, 'Return', behind={})
         self.app.click(*RENDER)
-        self.app.wait_for(shows_figure(figure()), 'the default figure again')
+        self.app.wait_for(lambda s: not s.figure_errors(self.cells), 'the default figure again')
 
 
 if __name__ == '__main__':

@@ -1,65 +1,35 @@
-"""The shell as a person meets it: the control panel, the pointer, and the two
-ways to quit."""
+"""The shell as a person meets it: the control panel and the two ways to quit."""
 import harness
-import model
+from harness import BLACK, BLUE, ring
 
-PANEL_LEFT = 480            # the panel's side of the picture: columns 480..639
-
-
-class PanelAndPointer(harness.AppTestCase):
-    def setUp(self):
-        self.app = self.start_app()
-        self.panel = model.Picture()
-        model.draw_panel(self.panel)
-
-    def test_panel_matches_the_button_rules(self):
-        # Every ring, flat inside and label of the 40 buttons, the black band
-        # under "Loading Bar" and the black margins beside the panel.
-        shot = self.app.shot()
-        self.assertPicture(shot, self.panel, x0=PANEL_LEFT, skip={harness.PARK}, what='panel')
-        self.assertEqual(shot.read_label(496, 0, 128, 32), 'Render')
-
-    def test_pointer_is_drawn_at_the_mouse_and_leaves_no_trace(self):
-        first, second = (500, 4), (560, 420)
-        self.app.move(*first)
-        shot = self.app.wait_for(lambda s: s.px(*first) == harness.POINTER_APEX, 'the pointer at %s' % (first,))
-        self.check_pointer(shot, *first)
-        self.assertEqual(shot.px(*harness.PARK), model.BLACK, 'old pointer position restored')
-
-        self.app.move(*second)
-        shot = self.app.wait_for(lambda s: s.px(*second) == harness.POINTER_APEX, 'the pointer at %s' % (second,))
-        self.check_pointer(shot, *second)
-        # the first position shows the panel again, pixel for pixel
-        self.assertPicture(shot, self.panel, first[0], first[1], first[0] + 32, first[1] + 32,
-                           what='panel under the old pointer position')
-
-    def check_pointer(self, shot, mx, my):
-        # Line i of the fan ends at (31 - i, i) and no later line touches that
-        # end; the last line (i = 31) is the left edge; magenta is see-through.
-        for i in range(32):
-            self.assertEqual(shot.px(mx + 31 - i, my + i), model.pointer_line_colour(i), 'fan line %d' % i)
-            self.assertEqual(shot.px(mx, my + i), model.pointer_line_colour(31), 'left edge row %d' % i)
-        self.assertEqual(shot.px(mx + 31, my + 31), self.panel.get(mx + 31, my + 31), 'transparent corner')
+GREY, DARK_RED = (128, 128, 128), (128, 0, 0)
+# (box, colour, label length) of a few buttons in different rows and colours
+BUTTONS = [((496, 0, 128, 32), BLUE, 6), ((496, 32, 128, 32), GREY, 8), ((496, 208, 43, 32), DARK_RED, 3),
+           ((496, 368, 128, 32), GREY, 11), ((496, 464, 128, 16), BLUE, 4)]
 
 
-class Quitting(harness.AppTestCase):
-    def test_esc_ends_the_program_with_status_0(self):
+class Shell(harness.AppTestCase):
+    def test_panel_then_esc_ends_with_status_0(self):
         app = self.start_app()
+        shot = app.shot()
+        for (x, y, w, h), rgb, length in BUTTONS:
+            self.assertEqual(shot.px(x, y), ring(rgb, 0, 0), 'top-left ring of %s' % ((x, y),))
+            self.assertEqual(shot.px(x + w - 1, y + h - 1), ring(rgb, w - 1, h - 1), 'bottom-right ring')
+            self.assertEqual(shot.px(x + 4, y + 4), rgb, 'flat inside')
+            self.assertTrue(harness.text_fits(shot.text_span(x, y, w, h), (x, y, w, h), length),
+                            'a centred label of %d characters at %d,%d' % (length, x, y))
+        self.assertEqual(shot.px(485, 100), BLACK, 'the margin between figure and panel')
+        # clicks just beside Exit (above it, right of it) do nothing
+        for x, y in ((560, 463), (630, 470)):
+            app.click(x, y)
+        app.park()
         app.key('Escape')
         self.assertEqual(app.wait_exit(), 0)
 
-    def test_exit_button_ends_the_program_with_status_0(self):
+    def test_exit_button_ends_with_status_0(self):
         app = self.start_app()
         app.click(520, 475)
         self.assertEqual(app.wait_exit(), 0)
-
-    def test_clicks_beside_the_buttons_do_nothing(self):
-        # just above Exit and just right of it: either would end the program
-        app = self.start_app()
-        for x, y in ((560, 463), (624, 470)):
-            app.click(x, y)
-        app.park()
-        self.assertTrue(app.running())
 
 
 if __name__ == '__main__':
