@@ -4,12 +4,7 @@
 #include "formula/formula_internal.h"
 #include <gtest/gtest.h>
 #include <bit>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 static std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
 
@@ -46,10 +41,8 @@ TEST(FormulaCompiler, OverlongTextStopsAtTheLastTokenThatFits)
 {
     headlessSetup();
     std::string minus, sevens;
-    for (int i = 0; i < 33; i++)
-        minus += "-X*";                             // 132 tokens when nothing is cut
     for (int i = 0; i < 150; i++)
-        sevens += "7 ";
+        minus += i < 33 ? "-X*" : "", sevens += "7 ";   // "-X*" 33 times: 132 tokens when nothing is cut
     myFormula f = toFormula(minus.c_str());
     for (int i = 0; i < 99; i++)
         ASSERT_EQ(f.tokens[i], i % 4 == 0 ? i / 4 : (i % 4 == 2 ? TOK_X : TOK_MUL)) << i;
@@ -102,9 +95,8 @@ static std::string randomTerm(std::mt19937 &rng, int depth)
 {
     static const char *operands[] = { "X", "Y", "Z", "P", "G", "2", "0", "0.5", "3.25", "1.5P", "10", "R", "0.001" };
     std::string prefix = (rng() % 3 == 0) ? std::string(1, "SCT-"[rng() % 4]) : "";
-    if (depth < 4 && rng() % 4 == 0)
-        return prefix + "(" + randomExpression(rng, depth + 1) + ")";
-    return prefix + operands[rng() % 13];
+    bool nested = depth < 4 && rng() % 4 == 0;
+    return prefix + (nested ? "(" + randomExpression(rng, depth + 1) + ")" : operands[rng() % 13]);
 }
 
 static std::string randomExpression(std::mt19937 &rng, int depth)

@@ -17,19 +17,12 @@ void headlessSetup()
         clear(buffer);
         makePointerImage();
     }
-    releaseInput();
+    for (int k = 0; k < KEY_MAX; k++)
+        key[k] = 0;
+    mouse_b = 0; mouse_x = 0; mouse_y = 0;
     setDefaultTexts();
     compileFormulas();
     setDefaultSettings();
-}
-
-void releaseInput()
-{
-    for (int k = 0; k < KEY_MAX; k++)
-        key[k] = 0;
-    mouse_b = 0;
-    mouse_x = 0;
-    mouse_y = 0;
 }
 
 rgb pixelAt(BITMAP *bmp, int x, int y)

