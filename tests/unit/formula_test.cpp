@@ -37,23 +37,6 @@ TEST(FormulaCompiler, WorkedTable)
     }
 }
 
-TEST(FormulaCompiler, OverlongTextStopsAtTheLastTokenThatFits)
-{
-    headlessSetup();
-    std::string minus, sevens;
-    for (int i = 0; i < 150; i++)
-        minus += i < 33 ? "-X*" : "", sevens += "7 ";   // "-X*" 33 times: 132 tokens when nothing is cut
-    myFormula f = toFormula(minus.c_str());
-    for (int i = 0; i < 99; i++)
-        ASSERT_EQ(f.tokens[i], i % 4 == 0 ? i / 4 : (i % 4 == 2 ? TOK_X : TOK_MUL)) << i;
-    EXPECT_TRUE(f.tokens[99] == TOK_END && f.constants[24] == -1.0f);
-    EXPECT_EQ(toFormula(sevens.c_str()).tokens[50], TOK_END);                 // 100 characters read
-    EXPECT_EQ(toFormula(std::string(150, '9').c_str()).tokens[0], TOK_END);  // cut number dropped
-    EXPECT_EQ(toFormula(std::string(99, '(').append("-1").c_str()).tokens[99], TOK_END);
-    EXPECT_EQ(valueAt(minus, 2, 0, 0), -33554432.0f);                         // (-1*X) 25 times
-    EXPECT_EQ(valueAt(std::string(49, '(') + "X" + std::string(49, ')'), 2, 0, 0), 2.0f);
-}
-
 TEST(FormulaEvaluator, WorkedTable)
 {
     headlessSetup();
@@ -70,9 +53,21 @@ TEST(FormulaEvaluator, WorkedTable)
     EXPECT_EQ(valueAt("CX*S(X/Y)", 2, 0.5f, 3), (float)cos(2.0) * (float)sin(4.0));
 }
 
-TEST(FormulaEvaluator, IllFormedListsAreNaNOnBothPaths)
+TEST(FormulaEvaluator, IllFormedListsAreNaNOnBothPathsAndOverlongTextStopsAtTheLastTokenThatFits)
 {
     headlessSetup();
+    std::string minus, sevens;
+    for (int i = 0; i < 150; i++)
+        minus += i < 33 ? "-X*" : "", sevens += "7 ";   // "-X*" 33 times: 132 tokens when nothing is cut
+    myFormula f = toFormula(minus.c_str());
+    for (int i = 0; i < 99; i++)
+        ASSERT_EQ(f.tokens[i], i % 4 == 0 ? i / 4 : (i % 4 == 2 ? TOK_X : TOK_MUL)) << i;
+    EXPECT_TRUE(f.tokens[99] == TOK_END && f.constants[24] == -1.0f);
+    EXPECT_EQ(toFormula(sevens.c_str()).tokens[50], TOK_END);                 // 100 characters read
+    EXPECT_EQ(toFormula(std::string(150, '9').c_str()).tokens[0], TOK_END);  // cut number dropped
+    EXPECT_EQ(toFormula(std::string(99, '(').append("-1").c_str()).tokens[99], TOK_END);
+    EXPECT_EQ(valueAt(minus, 2, 0, 0), -33554432.0f);                         // (-1*X) 25 times
+    EXPECT_EQ(valueAt(std::string(49, '(') + "X" + std::string(49, ')'), 2, 0, 0), 2.0f);
     const char *texts[] = { "", "xyz q", "(X", "X)+(Y", "SCX", "--X", "X+", "*X", "+X", "X*/Y", "XS",
                             "()", "(X))", "((X)", "X^", "(X+)", "(S)", "X()Y", ")X(", "S^X", "X-" };
     const float point[3] = { 2, 0.5f, 3 };
@@ -80,10 +75,8 @@ TEST(FormulaEvaluator, IllFormedListsAreNaNOnBothPaths)
         EXPECT_TRUE(std::isnan(valueAt(t, 2, 0.5f, 3)) && std::isnan(runProgram(compileProgram(toFormula(t)), point))) << t;
     // hand-made records: no end marker, a constant index past the table, an unknown code
     myFormula noEnd, badIndex = toFormula("X"), badCode = toFormula("X");
-    for (int i = 0; i < FORMULA_SLOTS; i++)
-        noEnd.tokens[i] = TOK_X;
-    badIndex.tokens[0] = FORMULA_SLOTS;
-    badCode.tokens[0] = -15;
+    std::fill(noEnd.tokens, noEnd.tokens + FORMULA_SLOTS, TOK_X);
+    badIndex.tokens[0] = FORMULA_SLOTS, badCode.tokens[0] = -15;
     for (const myFormula &f : { noEnd, badIndex, badCode })
         EXPECT_TRUE(std::isnan(evaluate(f)) && std::isnan(runProgram(compileProgram(f), point)));
 }
@@ -138,13 +131,11 @@ TEST(FormulaProgram, MatchesTheEvaluatorBitForBit)
             float expected = evaluate(f), got = runProgram(program, point);
             bool same = (std::isnan(expected) && std::isnan(got)) || bitsOf(expected) == bitsOf(got);
             if (!same && ++mismatches <= 10)
-                ADD_FAILURE() << "\"" << text << "\" at " << point[0] << ", " << point[1] << ", "
-                              << point[2] << ": " << expected << " vs " << got;
+                ADD_FAILURE() << text << " at " << point[0] << "," << point[1] << "," << point[2] << ": " << expected << " vs " << got;
             finite += std::isfinite(expected);
         }
         wellFormed += isWellFormed(f);
     }
-    EXPECT_EQ(mismatches, 0);
-    // the generator must reach both kinds of list, and mostly real values
+    EXPECT_EQ(mismatches, 0);   // and the generator must reach both kinds of list, mostly real values
     EXPECT_TRUE(wellFormed > 3000 && wellFormed < 5900 && finite > 20000) << wellFormed << " " << finite;
 }

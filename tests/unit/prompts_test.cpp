@@ -10,8 +10,7 @@
 #include "tests/unit/headless.h"
 
 static std::string script;          // key events not yet delivered
-static bool overrun;                // the prompt read past the end of the script
-static bool escWaited;              // the prompt returned only after Esc was released
+static bool overrun, escWaited;     // read past the end of the script; returned only after Esc was released
 
 static int nextEvent()
 {
@@ -31,21 +30,15 @@ static void runPrompt(const std::string &events, Prompt prompt)
 {
     headlessSetup();
     install_keyboard_hooks(nothingQueued, nextEvent);
-    script = events;
-    overrun = false;
+    script = events, overrun = false;
     std::atomic<bool> released{ false }, done{ false };
     std::thread releaser([&] {
         while (!done && !key[KEY_ESC])
             usleep(1000);
-        if (!done) {
-            usleep(30000);
-            released = true;
-            key[KEY_ESC] = 0;
-        }
+        if (!done) { usleep(30000); released = true; key[KEY_ESC] = 0; }
     });
     prompt();
-    escWaited = released;
-    done = true;
+    escWaited = released, done = true;
     releaser.join();
     EXPECT_TRUE(!overrun && script.empty()) << "the prompt did not end with the script; left: " << script;
 }
@@ -82,15 +75,6 @@ TEST(NumericEntry, ConversionTable)
         EXPECT_EQ(typeFloat(row.initial, row.keys), std::bit_cast<uint32_t>(row.expected)) << row.initial << row.keys;
 }
 
-TEST(TextEntry, AppendsAsTypedUpToNinetyNineCharacters)
-{
-    std::string a99(99, 'a');
-    EXPECT_EQ(typeText("x", " sin(Y)*z!\r"), "x sin(Y)*z!");
-    EXPECT_EQ(typeText("ab", "\b\b\b\r"), "");
-    EXPECT_EQ(typeText("", a99 + "bc\r"), a99);
-    EXPECT_EQ(typeText(a99.c_str(), "b\bc\r"), a99.substr(0, 98) + "c");
-}
-
 TEST(Entry, EscWinsOverEnterAndReturnsTheStartOnlyOnceReleased)
 {
     EXPECT_TRUE(typeFloat(-62.8318f, "99\x1b") == std::bit_cast<uint32_t>(-62.8318f) && escWaited);
@@ -99,8 +83,12 @@ TEST(Entry, EscWinsOverEnterAndReturnsTheStartOnlyOnceReleased)
     EXPECT_TRUE(typeText("y*2", "q\x02") == "y*2" && escWaited);
 }
 
-TEST(TextEntry, OverlongCallerTextIsCutToNinetyNineWithinTheCallerBytes)
+TEST(TextEntry, HoldsNinetyNineCharactersAndCutsAnOverlongCallerTextWithinItsBytes)
 {
+    std::string a99(99, 'a');
+    EXPECT_EQ(typeText("x", " sin(Y)*z!\b\r"), "x sin(Y)*z");
+    EXPECT_EQ(typeText("", a99 + "bc\r"), a99);
+    EXPECT_EQ(typeText(a99.c_str(), "b\bc\r"), a99.substr(0, 98) + "c");
     char text[200];
     memset(text, '#', sizeof text);
     memset(text, 'q', 150);
