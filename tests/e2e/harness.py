@@ -131,10 +131,11 @@ class Shot:
 
 
 def text_fits(span, box, length):
-    """The black text in box is a centred label of about this many characters."""
+    """The black text in box is a centred label of this many characters: the
+    font's glyphs start in columns 0-3 and end in columns 3-6 of their cell."""
     x, _, w, _ = box
     start = x + w // 2 - 4 * length
-    return span is not None and start <= span[0] < start + 8 and start + 8 * length - 8 <= span[1] < start + 8 * length
+    return span is not None and start <= span[0] < start + 4 and start + 8 * length - 5 <= span[1] < start + 8 * length - 1
 
 
 # ---- the program under test ----
