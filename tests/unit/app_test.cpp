@@ -4,25 +4,11 @@
 
 TEST(ClickState, DispatchTable)
 {
-    // { state, buttons, main loop, next state }: left dispatches once until all buttons are up,
-    // right every frame in the main loop only, middle never but keeps a left press held.
+    // { state, buttons, main loop, next }: left once until all are up, right every main loop frame, middle never
     const int rows[][4] = { { 0, 1, 1, 1 }, { 1, 1, 1, 2 }, { 2, 1, 1, 2 }, { 2, 0, 1, 0 }, { 0, 2, 1, 1 }, { 1, 2, 1, 1 },
                             { 0, 2, 0, 0 }, { 1, 3, 0, 2 }, { 0, 4, 1, 0 }, { 1, 4, 1, 2 }, { 2, 4, 1, 2 }, { 2, 5, 1, 2 } };
     for (auto &r : rows)
         EXPECT_EQ(nextClickState(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1] << " " << r[2];
-}
-
-TEST(DrawButton, ShadesAndClampsTheRingAroundAFlatInside)
-{
-    headlessSetup();
-    clear(buffer);
-    drawButton(buffer, "", 10, 20, 128, 32, makecol(128, 128, 128), 4, -1);
-    EXPECT_TRUE(pixelAt(buffer, 10, 20).r == 99 && pixelAt(buffer, 137, 20).g == 226 && pixelAt(buffer, 10, 51).b == 68);
-    EXPECT_TRUE(pixelAt(buffer, 13, 24).r == 128 - 29 + 3 - 4 && pixelAt(buffer, 14, 24).r == 128);
-    EXPECT_EQ(pixelAt(buffer, 9, 20).r, 0);
-    drawButton(buffer, "", 0, 0, 560, 32, makecol(250, 10, 128), 6, -1);
-    EXPECT_TRUE(pixelAt(buffer, 559, 0).r == 255 && pixelAt(buffer, 0, 31).g == 0);        // clamped
-    EXPECT_TRUE(pixelAt(buffer, 100, 6).r == 250 && pixelAt(buffer, 100, 25).r == 250 && pixelAt(buffer, 100, 26).g != 10);
 }
 
 static bool anyPixelIn(BITMAP *bmp, int colour, int x0, int y0, int x1, int y1)
@@ -34,9 +20,17 @@ static bool anyPixelIn(BITMAP *bmp, int colour, int x0, int y0, int x1, int y1)
     return false;
 }
 
-TEST(DrawButton, CentresTheLabelAndPlacesAnOverlongOneAsIfItHadOneHundredCharacters)
+TEST(DrawButton, ShadesAndClampsTheRingCentresTheLabelAndPlacesAnOverlongOneAsIfItHadOneHundredCharacters)
 {
     headlessSetup();
+    clear(buffer);
+    drawButton(buffer, "", 10, 20, 128, 32, makecol(128, 128, 128), 4, -1);
+    EXPECT_TRUE(pixelAt(buffer, 10, 20).r == 99 && pixelAt(buffer, 137, 20).g == 226 && pixelAt(buffer, 10, 51).b == 68);
+    EXPECT_TRUE(pixelAt(buffer, 13, 24).r == 128 - 29 + 3 - 4 && pixelAt(buffer, 14, 24).r == 128);
+    EXPECT_EQ(pixelAt(buffer, 9, 20).r, 0);
+    drawButton(buffer, "", 0, 0, 560, 32, makecol(250, 10, 128), 6, -1);
+    EXPECT_TRUE(pixelAt(buffer, 559, 0).r == 255 && pixelAt(buffer, 0, 31).g == 0);        // clamped
+    EXPECT_TRUE(pixelAt(buffer, 100, 6).r == 250 && pixelAt(buffer, 100, 25).r == 250 && pixelAt(buffer, 100, 26).g != 10);
     clear_to_color(buffer, makecol(255, 255, 255));
     drawButton(buffer, "Render", 496, 0, 128, 32, makecol(64, 128, 255), 4, -1);
     EXPECT_TRUE(anyPixelIn(buffer, 0, 536, 12, 583, 19));
@@ -60,8 +54,6 @@ TEST(Panel, RecordsTheTwentyEightHitRectangles)
                             { 600, 290, 22 }, { 560, 300, -1 }, { 560, 340, 25 }, { 500, 479, 27 }, { 500, 430, -1 } };
     for (auto &h : hits)
         EXPECT_EQ(findButton(h[0], h[1]), h[2]) << h[0] << "," << h[1];
-    for (int id = 0; id < BUTTON_COUNT; id++) {
-        const buttonRect &b = aButton[id];
-        EXPECT_TRUE(findButton(b.x, b.y) == id && findButton(b.x + b.w - 1, b.y + b.h - 1) == id) << id;
-    }
+    for (const buttonRect &b : aButton)
+        EXPECT_TRUE(findButton(b.x, b.y) == &b - aButton && findButton(b.x + b.w - 1, b.y + b.h - 1) == &b - aButton);
 }

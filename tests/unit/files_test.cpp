@@ -13,8 +13,7 @@ static const std::string DEFAULT_LINE =
 
 static std::string slurp(const char *path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
 }
 
 static void put(const std::string &path, const std::string &content) { std::ofstream(path, std::ios::binary) << content; }
@@ -33,14 +32,13 @@ static void scrambleSettings()
     style = 1, ColorPow = 3, myXForm.tokens[0] = 55;
 }
 
-class FilesTest : public ::testing::Test {
-protected:
+struct FilesTest : ::testing::Test {
     char dir[32] = "/tmp/files_testXXXXXX", home[4096];
     void SetUp() override { headlessSetup(); ASSERT_TRUE(getcwd(home, 4096) && mkdtemp(dir) && !chdir(dir)); }
     void TearDown() override { ASSERT_TRUE(!chdir(home) && !system(("rm -rf " + std::string(dir)).c_str())); }
 };
 
-TEST_F(FilesTest, DefaultFigureIsTheExact150ByteLineAndReadsBack)
+TEST_F(FilesTest, DefaultFigureIsTheExact150ByteLineAndEveryFigureReadsBack)
 {
     std::string startUp = settings();
     ASSERT_TRUE(writeFIG("d.fig"));
@@ -48,11 +46,8 @@ TEST_F(FilesTest, DefaultFigureIsTheExact150ByteLineAndReadsBack)
     scrambleSettings();
     ASSERT_TRUE(readFIG("d.fig"));
     EXPECT_TRUE(settings() == startUp && myXForm.tokens[0] == toFormula("CX*S(X/Y)").tokens[0]);
-}
-
-// Whitespace in a text is written as "_", and so is an empty text; reals come back as their six-decimal value.
-TEST_F(FilesTest, RandomFiguresRestoreEveryField)
-{
+    // Random figures: whitespace in a text is written as "_", and so is an empty text;
+    // reals come back as their six-decimal value.
     static const char alphabet[] = "SCTXYZPGR()*/+-^0123456789.  \t";
     std::mt19937 gen(1234);
     char six[64];

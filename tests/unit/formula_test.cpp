@@ -14,7 +14,7 @@ static float valueAt(const std::string &text, float x, float y, float z)
     return evaluate(toFormula(text.c_str()));
 }
 
-TEST(FormulaCompiler, WorkedTable)
+TEST(Formula, CompilerAndEvaluatorWorkedTables)
 {
     headlessSetup();
     struct { const char *text; std::vector<int> tokens; std::vector<float> constants; } cases[] = {
@@ -26,27 +26,19 @@ TEST(FormulaCompiler, WorkedTable)
         { "2P2", { 0, 1, -14 }, { 6.28318548f, 2 } }, { "xyz", { -14 }, {} }, { "X-", { -5, 0, -10, -14 }, { -1 } },
         { "P", { 0, -14 }, { std::bit_cast<float>(0x40490FDBu) } }, { "G", { 0, -14 }, { std::bit_cast<float>(0x3FCF1BBDu) } },
         { "0.0000000001", { 0, -14 }, { 1e-10f } }, { "0.000000000000000000001", { 0, -14 }, { 1e-21f } },
-        { "2.00000000000000000000", { 0, -14 }, { 2.0f } },
-    };
+        { "2.00000000000000000000", { 0, -14 }, { 2.0f } } };
     for (auto &c : cases) {
         myFormula f = toFormula(c.text);
-        for (size_t i = 0; i < c.tokens.size(); i++)
-            EXPECT_EQ(f.tokens[i], c.tokens[i]) << c.text << " token " << i;
+        EXPECT_EQ(std::vector<int>(f.tokens, f.tokens + c.tokens.size()), c.tokens) << c.text;
         for (size_t k = 0; k < c.constants.size(); k++)
             EXPECT_EQ(bitsOf(f.constants[k]), bitsOf(c.constants[k])) << c.text << " constant " << k;
     }
-}
-
-TEST(FormulaEvaluator, WorkedTable)
-{
-    headlessSetup();
     struct { const char *text; float value; } rows[] = {
         { "CX*S(X/Y)", 0.31494096f }, { "SX*S(Y/X)", 0.22496378f }, { "Z", 3 }, { "X-Y", 2 }, { "X+-Y", 1.5f },
         { "2-X", 0 }, { "2 -X", 2 }, { "2^3", 8 }, { "2^3^2", 64 }, { "-X", -2 }, { "-2^2", -4 }, { "3.5P", 10.995575f },
         { "(X+Y)*2", 5 }, { "((X+Y))*Z", 7.5f }, { "8/2*2", 8 }, { "3-2-1", 0 }, { "2*3+4*5", 26 }, { "X/0", INFINITY },
         { "-X/0", INFINITY }, { "0/0", INFINITY }, { "X/-Y", -1 }, { "X^-2", 1 }, { "2X", 2 }, { "S-X", -1.6829419f },
-        { "SX^2", 0.82682174f },
-    };
+        { "SX^2", 0.82682174f } };
     for (auto &row : rows)
         EXPECT_EQ(bitsOf(valueAt(row.text, 2, 0.5f, 3)), bitsOf(row.value)) << row.text;
     // products of float-rounded library values, not a double product

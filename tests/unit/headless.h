@@ -1,5 +1,4 @@
-// Allegro without a display, for unit tests: memory bitmaps stand in for the
-// screen and the picture, and key[] / mouse_* are written by the tests.
+// Allegro without a display: memory bitmaps stand in for the screen; tests write key[] and mouse_*.
 #pragma once
 #include <allegro.h>
 #include "app/app.h"

@@ -89,10 +89,7 @@ TEST(TextEntry, HoldsNinetyNineCharactersAndCutsAnOverlongCallerTextWithinItsByt
     EXPECT_EQ(typeText("x", " sin(Y)*z!\b\r"), "x sin(Y)*z");
     EXPECT_EQ(typeText("", a99 + "bc\r"), a99);
     EXPECT_EQ(typeText(a99.c_str(), "b\bc\r"), a99.substr(0, 98) + "c");
-    char text[200];
-    memset(text, '#', sizeof text);
-    memset(text, 'q', 150);
-    text[150] = 0;
-    runPrompt("\r", [&] { getFormula(text); });
-    EXPECT_EQ(std::string(text, 200), std::string(99, 'q') + '\0' + std::string(50, 'q') + '\0' + std::string(49, '#'));
+    std::string text = std::string(150, 'q') + '\0' + std::string(49, '#');
+    runPrompt("\r", [&] { getFormula(text.data()); });
+    EXPECT_EQ(text, std::string(99, 'q') + '\0' + std::string(50, 'q') + '\0' + std::string(49, '#'));
 }

@@ -24,18 +24,13 @@ static void expectColours(std::initializer_list<std::array<int, 4>> table)
     }
 }
 
-TEST(DrawFIG, DefaultRampAtGainHundredAndGainOne)
+TEST(DrawFIG, DefaultRampFallingChannelsOverflowingStopsAndUnusableGains)
 {
     headlessSetup();
     expectColours({ { 0, 0, 0, 0 }, { 1, 0, 0, 100 }, { 3, 0, 45, 255 }, { 5, 0, 245, 255 },
                     { 6, 90, 255, 255 }, { 8, 255, 255, 255 }, { 1000, 255, 255, 255 } });
     ColorPow = 1;
     expectColours({ { 255, 0, 0, 255 }, { 256, 0, 1, 255 }, { 511, 1, 255, 255 }, { 765, 255, 255, 255 } });
-}
-
-TEST(DrawFIG, FallingChannelsOverflowingStopsAndUnusableGains)
-{
-    headlessSetup();
     // stop 2 and stop 3 lie so far apart that their difference overflows an int
     const int ramp[12] = { 200, 100, 0,   0, 0, 0,   INT_MIN, INT_MAX, 0,   INT_MAX, INT_MIN, 300 };
     memcpy(Color, ramp, sizeof ramp);

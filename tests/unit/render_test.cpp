@@ -1,5 +1,6 @@
 // The render pass on small lattices: cells, dropped points, progress marks, cancel.
 #include <gtest/gtest.h>
+#include <bit>
 #include <cmath>
 #include "render/render.h"
 #include "tests/unit/headless.h"
@@ -19,33 +20,13 @@ static int cellAt(int x, int y) { return life[x * 480 + y]; }
 static long cellSum() { long sum = 0; for (int i = 0; i < CELL_COUNT; i++) sum += life[i]; return sum; }
 static bool isGreenMark(int x) { return getpixel(screen, x, 373) == makecol(64, 192, 96); }
 
-TEST(RenderPixel, TruncatesTheSinglePrecisionProductThenOffsets)
+TEST(Render, MapsValuesToPixelsAndDropsUnusablePoints)
 {
     const std::pair<float, int> rows[] = { { 0, 240 }, { 0.5f, 360 }, { -0.5f, 120 }, { -1, 0 }, { 0.999f, 479 },
         { 0.004f, 240 }, { -0.004f, 240 }, { -0.0042f, 239 }, { -1.004f, 0 }, { 0.770833313f, 425 }, { 1.0f, -1 },
         { -241.0f / 240, -1 }, { NAN, -1 }, { INFINITY, -1 }, { -INFINITY, -1 }, { 3e9f, -1 }, { -3e9f, -1 } };
     for (auto &[value, column] : rows)
         EXPECT_EQ(pixelOfValue(value), column) << value;
-}
-
-TEST(Render, CountsHitsOrKeepsHighestDepthPerStyle)
-{
-    setFigure("X", "Y", "Z", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 3, 7, 2 });
-    const int styles[4] = { 0, 1, 1, 2 }, expected[4] = { 3, 7, 0, 0 };   // run 2 has depths <= 0
-    for (int run = 0; run < 4; run++) {
-        style = styles[run];
-        if (run == 2)
-            myZForm = toFormula("-Z");
-        renderBy(run % 2);
-        for (int col : { 240, 300, 360 })
-            for (int row : { 240, 300, 360 })
-                EXPECT_EQ(cellAt(col, row), expected[run]) << run;
-        EXPECT_EQ(cellSum(), 9L * expected[run]);
-    }
-}
-
-TEST(Render, DropsPointsOffTheAreaAndUnusableDepths)
-{
     struct { const char *x, *z; int column, depth; } cases[] = {
         { "0.999", "5", 479, 5 }, { "-1", "5", 0, 5 }, { "1", "5", -1, 0 }, { "(0+-1)^.5", "5", -1, 0 },
         { "1/0", "5", -1, 0 }, { "0", "(0+-1)^.5", 240, 0 }, { "0", "1/0", 240, 0 },
@@ -58,8 +39,18 @@ TEST(Render, DropsPointsOffTheAreaAndUnusableDepths)
     }
 }
 
-TEST(Render, DefaultRangesVisit63504PointsWithMarksOnlyWhileXRuns)
+TEST(Render, CountsPerStyleAndVisitsTheDefault63504PointsWithMarksOnlyWhileXRuns)
 {
+    setFigure("X", "Y", "Z", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 3, 7, 2 });
+    const int styles[4] = { 0, 1, 1, 2 }, expected[4] = { 3, 7, 0, 0 };   // run 2 has depths <= 0
+    for (int run = 0; run < 4; run++) {
+        style = styles[run];
+        if (run == 2)
+            myZForm = toFormula("-Z");
+        renderBy(run % 2);
+        int e = expected[run];
+        EXPECT_TRUE(cellAt(240, 240) == e && cellAt(300, 360) == e && cellAt(360, 300) == e && cellSum() == 9L * e) << run;
+    }
     setFigure("0", "0", "0", {});
     renderBy(true);
     EXPECT_EQ(cellAt(240, 240), 63504);
@@ -85,23 +76,23 @@ TEST(Render, CancelEndsEachSweepAtItsNextTestTheSameOnBothPaths)
     for (bool compiled : { false, true }) {     // loop tests: X, Y, Z (point 0,0), Y, Z <- Esc
         setFigure("X", "Y", "0", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 0, 0, 1 });
         renderCancelledAt(5, compiled);
-        EXPECT_TRUE(cellSum() == 1 && cellAt(240, 240) == 1 && isGreenMark(500) && !isGreenMark(560));
-        EXPECT_TRUE(Time[0] == 0.25f && Time[1] == 0.5f && Time[2] == 0.0f);
+        EXPECT_TRUE(cellSum() == 1 && cellAt(240, 240) == 1 && isGreenMark(500) && !isGreenMark(560)
+                    && Time[0] == 0.25f && Time[1] == 0.5f && Time[2] == 0.0f);
     }
     const char *figures[][3] = { { "CX*S(X/Y)", "SX*S(Y/X)", "Z" }, { "S(X*Z)", "C(Y+Z)", "Z*X^Y" },
                                  { "X^.5/4", "T(Y)/9", "9/Z" } };
     for (int f = 0; f < 3; f++)
         for (int cancelAt : { 0, 700, -700, 40000, -40000 }) {
-            std::vector<int> cells[2];
-            float time[2][3];
+            std::vector<int> state[2];      // the cells, then the bits of the last point
             for (int path = 0; path < 2; path++) {
                 setFigure(figures[f][0], figures[f][1], figures[f][2], {});
                 Range[7] = f, style = f % 2;
                 renderCancelledAt(cancelAt, path == 1);
-                cells[path].assign(life, life + CELL_COUNT);
-                memcpy(time[path], Time, sizeof Time);
+                state[path].assign(life, life + CELL_COUNT);
+                for (float t : Time)
+                    state[path].push_back(std::bit_cast<int>(t));
             }
-            EXPECT_TRUE(cells[0] == cells[1] && !memcmp(time[0], time[1], sizeof Time)) << f << " " << cancelAt;
+            EXPECT_TRUE(state[0] == state[1]) << f << " " << cancelAt;
             EXPECT_TRUE(cancelAt > 0 || cellSum() > 0) << f;
         }
 }
