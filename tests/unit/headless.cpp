@@ -4,18 +4,14 @@
 
 void headlessSetup()
 {
-    static bool done = false;
-    if (!done) {
-        done = true;
+    if (!buffer) {
         install_allegro(SYSTEM_NONE, &errno, atexit);
         set_color_depth(32);
         buffer = create_bitmap(640, 480);
-        mseBlock = create_bitmap(32, 64);
         screen = create_bitmap(640, 480);
         life = new int[CELL_COUNT]();
         fillSignOf();
         clear(buffer);
-        makePointerImage();
     }
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;

@@ -22,14 +22,13 @@ static int nextEvent()
     key[KEY_BACKSPACE] = c == '\b';
     return c == 2 ? 0 : c;
 }
-static int nothingQueued() { return FALSE; }
 
 // Esc is released by a second thread 30 ms after it went down.
 template <typename Prompt>
 static void runPrompt(const std::string &events, Prompt prompt)
 {
     headlessSetup();
-    install_keyboard_hooks(nothingQueued, nextEvent);
+    install_keyboard_hooks([] { return FALSE; }, nextEvent);
     script = events, overrun = false;
     std::atomic<bool> released{ false }, done{ false };
     std::thread releaser([&] {
@@ -63,12 +62,11 @@ TEST(NumericEntry, ConversionTable)
     const std::string erase(8, '\b'), zeros(19, '0');   // erase removes "0.000000", the text of 0.0
     const float negativeNan = std::bit_cast<float>(0xFFC01234u);
     struct { float initial; std::string keys; float expected; } rows[] = {
-        { 0, erase + "\r", 0.0f }, { 0, erase + "-\r", -0.0f }, { 0, erase + ".\r", 0.0f },
-        { 0, erase + "3.\r", 3 }, { 0, erase + "1.5.5\r", 2 }, { 0, erase + "007\r", 7 },
-        { 0, erase + "-0.5\r", -0.5f }, { 0, erase + "0.25\r", 0.25f }, { 0, erase + "-5-+e2\r", -52 },
+        { 0, erase + "-\r", -0.0f }, { 0, erase + ".\r", 0.0f }, { 0, erase + "3.\r", 3 }, { 0, erase + "007\r", 7 },
+        { 0, erase + "1.5.5\r", 2 }, { 0, erase + "-0.5\r", -0.5f }, { 0, erase + "-5-+e2\r", -52 },
         { 0, erase + "5-\r", 5 }, { 0, erase + zeros + "12\r", 1 }, { 0, erase + zeros + "12\b3\r", 3 },
-        { 1e20f, "5.\r", 1e20f }, { 0.5f, "\r", 0.5f }, { -62.8318f, "\r", -62.8318f }, { 1e20f, "\r", 1e20f },
-        { -3.4028235e38f, "\r", -3.4028235e38f }, { 3.14159f, "\r", 3.1415896f },   // the six-decimal text
+        { 1e20f, "5.\r", 1e20f }, { -62.8318f, "\r", -62.8318f }, { -3.4028235e38f, "\r", -3.4028235e38f },
+        { 3.14159f, "\r", 3.1415896f },
         { negativeNan, "x\r", negativeNan }, { -INFINITY, "\r", -INFINITY }, { INFINITY, "\b\r", 0 },
         { INFINITY, "\b\b\b12\r", 12 }, { INFINITY, "5\r", 5 } };
     for (auto &row : rows)

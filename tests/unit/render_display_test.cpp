@@ -1,13 +1,11 @@
-// The figure display: gain, ramp segments, clamping and the column-major cells;
-// it leaves the panel columns (480 and up) alone.
+// The figure display: gain, ramp segments, clamping, column-major cells, panel columns left alone.
 #include <gtest/gtest.h>
 #include <array>
 #include <climits>
 #include "render/render.h"
 #include "tests/unit/headless.h"
 
-// Rows are { cell, red, green, blue }; cell i is shown at pixel (i, 2i + 1),
-// so a row-major mix-up shows too.
+// Rows are { cell, red, green, blue }; cell i is shown at pixel (i, 2i + 1), so a row-major mix-up shows.
 static void expectColours(std::initializer_list<std::array<int, 4>> table)
 {
     clear_to_color(buffer, makecol(1, 2, 3));
@@ -19,8 +17,7 @@ static void expectColours(std::initializer_list<std::array<int, 4>> table)
     for (i = 0; auto &row : table) {
         rgb c = pixelAt(buffer, i, 2 * i + 1);
         i++;
-        EXPECT_TRUE(c.r == row[1] && c.g == row[2] && c.b == row[3])
-            << "cell " << row[0] << " gain " << ColorPow << ": " << c.r << "," << c.g << "," << c.b;
+        EXPECT_TRUE(c.r == row[1] && c.g == row[2] && c.b == row[3]) << "cell " << row[0] << " gain " << ColorPow;
     }
 }
 
