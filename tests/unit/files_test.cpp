@@ -46,8 +46,7 @@ TEST_F(FilesTest, DefaultFigureIsTheExact150ByteLineAndEveryFigureReadsBack)
     scrambleSettings();
     ASSERT_TRUE(readFIG("d.fig"));
     EXPECT_TRUE(settings() == startUp && myXForm.tokens[0] == toFormula("CX*S(X/Y)").tokens[0]);
-    // Random figures: whitespace in a text is written as "_", and so is an empty text;
-    // reals come back as their six-decimal value.
+    // Random figures: whitespace in a text is written as "_", as is an empty text; reals keep six decimals.
     static const char alphabet[] = "SCTXYZPGR()*/+-^0123456789.  \t";
     std::mt19937 gen(1234);
     char six[64];

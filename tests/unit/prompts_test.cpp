@@ -66,9 +66,8 @@ TEST(NumericEntry, ConversionTable)
         { 0, erase + "1.5.5\r", 2 }, { 0, erase + "-0.5\r", -0.5f }, { 0, erase + "-5-+e2\r", -52 },
         { 0, erase + "5-\r", 5 }, { 0, erase + zeros + "12\r", 1 }, { 0, erase + zeros + "12\b3\r", 3 },
         { 1e20f, "5.\r", 1e20f }, { -62.8318f, "\r", -62.8318f }, { -3.4028235e38f, "\r", -3.4028235e38f },
-        { 3.14159f, "\r", 3.1415896f },
-        { negativeNan, "x\r", negativeNan }, { -INFINITY, "\r", -INFINITY }, { INFINITY, "\b\r", 0 },
-        { INFINITY, "\b\b\b12\r", 12 }, { INFINITY, "5\r", 5 } };
+        { 3.14159f, "\r", 3.1415896f }, { negativeNan, "x\r", negativeNan }, { -INFINITY, "\r", -INFINITY },
+        { INFINITY, "\b\r", 0 }, { INFINITY, "\b\b\b12\r", 12 }, { INFINITY, "5\r", 5 } };
     for (auto &row : rows)
         EXPECT_EQ(typeFloat(row.initial, row.keys), std::bit_cast<uint32_t>(row.expected)) << row.initial << row.keys;
 }
