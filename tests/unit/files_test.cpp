@@ -76,6 +76,10 @@ TEST_F(FilesTest, BadFilesApplyTheFieldsUpToTheFirstFailureAndFailedWritesReport
     scrambleSettings();
     ASSERT_TRUE(readFIG("short.fig"));
     EXPECT_TRUE(Range[8] == 9.5f && Color[0] == 9 && style == 1 && ColorPow == 3 && myXForm.tokens[0] == TOK_X);
+    put("drift.fig", "X Y  1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23");  // old, empty Z
+    scrambleSettings();
+    ASSERT_TRUE(readFIG("drift.fig"));
+    EXPECT_TRUE(!strcmp(aZForm, "1") && Range[0] == 2 && Range[8] == 10 && Color[11] == 22 && style == 23 && ColorPow == 3);
     put("long.fig", std::string(150, 'X') + " " + std::string(99, 'Y') + " Z 1.25");
     ASSERT_TRUE(readFIG("long.fig") && Range[0] == 1.25f);
     EXPECT_EQ(std::string(aXForm) + aYForm + aZForm, std::string(99, 'X') + std::string(99, 'Y') + "Z");

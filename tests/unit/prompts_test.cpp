@@ -1,5 +1,6 @@
 // The entry prompts, driven by scripted key events through Allegro's keyboard hooks:
-// typed characters and '\r' Enter, '\x1b' Esc, '\b' Backspace, '\x02' Enter and Esc together.
+// typed characters and '\r' Enter, '\x1b' Esc, '\b' Backspace, '\x02' Enter and Esc together,
+// '\x03' the next character typed while Backspace is held.
 #include <gtest/gtest.h>
 #include <atomic>
 #include <bit>
@@ -10,7 +11,7 @@
 #include "tests/unit/headless.h"
 
 static std::string script;          // key events not yet delivered
-static bool overrun, escWaited;     // read past the end of the script; returned only after Esc was released
+static bool overrun, escWaited, backspaceNext;     // read past the end of the script; returned only after Esc was released
 
 static int nextEvent()
 {
@@ -19,8 +20,9 @@ static int nextEvent()
     script.erase(0, script.empty() ? 0 : 1);
     key[KEY_ENTER] = c == '\r' || c == 2;
     key[KEY_ESC] = c == 27 || c == 2;
-    key[KEY_BACKSPACE] = c == '\b';
-    return c == 2 ? 0 : c;
+    key[KEY_BACKSPACE] = c == '\b' || backspaceNext;
+    backspaceNext = c == 3;
+    return c == 2 || c == 3 ? 0 : c;
 }
 
 // Esc is released by a second thread 30 ms after it went down.
@@ -84,6 +86,8 @@ TEST(TextEntry, HoldsNinetyNineCharactersAndCutsAnOverlongCallerTextWithinItsByt
 {
     std::string a99(99, 'a');
     EXPECT_EQ(typeText("x", " sin(Y)*z!\b\r"), "x sin(Y)*z");
+    EXPECT_EQ(typeText("abc", "\x03" "d\r"), "ab");       // not added, and one character goes
+    EXPECT_EQ(typeFloat(0, std::string(8, '\b') + "12\x03" "5\r"), std::bit_cast<uint32_t>(12.0f));
     EXPECT_EQ(typeText("", a99 + "bc\r"), a99);
     EXPECT_EQ(typeText(a99.c_str(), "b\bc\r"), a99.substr(0, 98) + "c");
     std::string text = std::string(150, 'q') + '\0' + std::string(49, '#');

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <bit>
 #include <cmath>
+#include <thread>
+#include <unistd.h>
 #include "render/render.h"
 #include "tests/unit/headless.h"
 
@@ -96,4 +98,18 @@ TEST(Render, CancelEndsEachSweepAtItsNextTestTheSameOnBothPaths)
             EXPECT_TRUE(state[0] == state[1]) << f << " " << cancelAt;
             EXPECT_TRUE(cancelAt > 0 || cellSum() > 0) << f;
         }
+}
+
+TEST(Render, EscHeldAtStartDrawsTheLabelClearsTheCellsAndReturnsOnlyOnceReleased)
+{
+    setFigure("X", "Y", "Z", {});
+    life[100] = 7;
+    key[KEY_ESC] = 1;
+    bool released = false;
+    std::thread releaser([&] { usleep(30000); released = true; key[KEY_ESC] = 0; });
+    render();
+    EXPECT_TRUE(released);
+    releaser.join();
+    EXPECT_TRUE(cellSum() == 0 && !isGreenMark(500));
+    EXPECT_EQ(getpixel(screen, 496, 368), makecol(99, 99, 99));     // the cancel label's ring
 }
