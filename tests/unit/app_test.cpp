@@ -43,6 +43,29 @@ TEST(DrawButton, ShadesAndClampsTheRingCentresTheLabelAndPlacesAnOverlongOneAsIf
     destroy_bitmap(wide);
 }
 
+static std::string labelPixels(const char *label)
+{
+    clear(buffer);
+    drawButton(buffer, label, 0, 0, 200, 32, makecol(64, 128, 255), 4, -1);
+    std::string rows;
+    for (int y = 0; y < 32; y++)
+        rows.append((const char *)buffer->line[y], 200 * 4);
+    return rows;
+}
+
+// A byte that starts no whole UTF-8 character (a typed Latin-1 letter keeps
+// only its low byte; a file may hold anything) is drawn as '?', and drawing
+// returns; whole characters are drawn as they are.
+TEST(DrawButton, DrawsBrokenUtf8AsQuestionMarks)
+{
+    headlessSetup();
+    EXPECT_EQ(labelPixels("a\xfd\xbf" "b"), labelPixels("a??b"));
+    EXPECT_EQ(labelPixels("\xe9X\xc0\x80"), labelPixels("?X??"));
+    EXPECT_EQ(labelPixels("\xf4\x80\x80"), labelPixels("???"));         // cut short by the terminator
+    EXPECT_EQ(labelPixels("\xfd\x97\x97\x97\x97\x97"), labelPixels("??????"));  // a six-byte form the library never leaves
+    EXPECT_NE(labelPixels("caf\xc3\xa9"), labelPixels("caf??"));
+}
+
 TEST(Panel, RecordsTheTwentyEightHitRectangles)
 {
     headlessSetup();

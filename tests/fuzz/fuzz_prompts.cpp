@@ -1,0 +1,127 @@
+// Any key sequence fed to the entry prompts, headless. The input chains
+// prompts: each one edits what the one before returned, so long edits and
+// texts read back from a prompt are explored too.
+//
+// Input: a mode byte (low bit: 0 number, 1 text), then for a number the four
+// bytes of the starting float, or for a text a length byte and that many
+// bytes of starting text (longer than a prompt holds, if it likes). Then key
+// events, one byte each: 0x01 Enter, 0x1b Esc, 0x02 Enter and Esc together,
+// 0x08 Backspace held with no character, 0x03 the next byte typed while
+// Backspace is held; any other byte is typed as a character. A prompt that
+// runs out of events gets Enter.
+#include <allegro.h>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#include "app/app.h"
+#include "prompts/prompts.h"
+
+static const uint8_t *events, *eventsEnd;
+static bool escDelivered, backspaceNext;
+
+static void fail(const char *what)
+{
+    fprintf(stderr, "entry prompt: %s\n", what);
+    abort();
+}
+
+static int nextEvent()
+{
+    int c = events < eventsEnd ? *events++ : 0x01;
+    key[KEY_ENTER] = c == 0x01 || c == 0x02;
+    key[KEY_ESC] = c == 0x1b || c == 0x02;
+    key[KEY_BACKSPACE] = c == 0x08 || backspaceNext;
+    backspaceNext = c == 0x03;
+    escDelivered = key[KEY_ESC] != 0;
+    return c == 0x01 ? '\r' : c <= 0x03 || c == 0x08 ? 0 : c;
+}
+
+// The prompts wait out a held Esc with rest(); this build's rest releases it
+// at once, as a user lifting the key would, so every run is deterministic.
+extern "C" void rest(unsigned int)
+{
+    key[KEY_ESC] = 0;
+}
+
+// Between prompts the user has let go of every key.
+static void releaseKeys()
+{
+    for (int k = 0; k < KEY_MAX; k++)
+        key[k] = 0;
+    backspaceNext = false;
+}
+
+static bool sameBits(float a, float b)
+{
+    return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
+}
+
+// A typed number is converted digit by digit and can only overflow to
+// infinity; NaN comes back only when the prompt started from NaN.
+static float numberPrompt(float initial)
+{
+    releaseKeys();
+    float result = getFloat(initial);
+    if (escDelivered && !sameBits(result, initial))
+        fail("Esc did not give the starting number back");
+    if (std::isnan(result) && !std::isnan(initial))
+        fail("a typed number converted to NaN");
+    return result;
+}
+
+// The caller's buffer is exactly as long as its text needs (100 bytes at
+// least), so any write past it is caught. The prompt writes the edited text
+// and its terminator and nothing after them.
+static void textPrompt(std::vector<char> &text)
+{
+    std::vector<char> before = text;
+    releaseKeys();
+    getFormula(text.data());
+    size_t length = strnlen(text.data(), text.size());
+    if (escDelivered && text != before)
+        fail("Esc changed the text");
+    if (!escDelivered && length > FORMULA_TEXT - 1)
+        fail("an entered text is longer than 99 characters");
+    if (!escDelivered && memcmp(text.data() + length + 1, before.data() + length + 1, text.size() - length - 1) != 0)
+        fail("the prompt wrote past the end of the text it entered");
+}
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    if (!startHeadless())
+        fail("no headless Allegro");
+    install_keyboard_hooks([] { return FALSE; }, nextEvent);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    bool numeric = (data[0] & 1) == 0;
+    events = data + 1, eventsEnd = data + size;
+
+    if (numeric) {
+        float value = 0;
+        size_t bytes = std::min<size_t>(4, eventsEnd - events);
+        memcpy(&value, events, bytes);
+        events += bytes;
+        do
+            value = numberPrompt(value);
+        while (events < eventsEnd);
+    } else {
+        size_t wanted = *events++;
+        size_t length = std::min<size_t>(wanted, eventsEnd - events);
+        std::vector<char> text(std::max<size_t>(FORMULA_TEXT, length + 1), 0);
+        memcpy(text.data(), events, length);
+        events += length;
+        do
+            textPrompt(text);
+        while (events < eventsEnd);
+    }
+    return 0;
+}
