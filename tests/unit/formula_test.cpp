@@ -1,9 +1,8 @@
 // Formula engine: compiler records, evaluator values, bad input, compiled programs against the evaluator.
 #include "tests/unit/headless.h"
-#include "formula/formula_internal.h"
 #include <gtest/gtest.h>
 #include <bit>
-#include <random>
+#include <cmath>
 
 static std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
 
@@ -67,64 +66,4 @@ TEST(FormulaEvaluator, IllFormedListsAreNaNOnBothPathsAndOverlongTextStopsAtTheL
     badIndex.tokens[0] = FORMULA_SLOTS, badCode.tokens[0] = -15;
     for (const myFormula &f : { noEnd, badIndex, badCode })
         EXPECT_TRUE(std::isnan(evaluate(f)) && std::isnan(runProgram(compileProgram(f), point)));
-}
-
-// Random formula text, well-formed by construction unless junk is mixed in.
-static std::string randomExpression(std::mt19937 &rng, int depth);
-
-static std::string randomTerm(std::mt19937 &rng, int depth)
-{
-    static const char *operands[] = { "X", "Y", "Z", "P", "G", "2", "0", "0.5", "3.25", "1.5P", "10", "R", "0.001" };
-    std::string prefix = (rng() % 3 == 0) ? std::string(1, "SCT-"[rng() % 4]) : "";
-    bool nested = depth < 4 && rng() % 4 == 0;
-    return prefix + (nested ? "(" + randomExpression(rng, depth + 1) + ")" : operands[rng() % 13]);
-}
-
-static std::string randomExpression(std::mt19937 &rng, int depth)
-{
-    static const char *joins[] = { "+", "-", "*", "/", "^", "", " -", "+-", "/-", "^-" };
-    std::string s = randomTerm(rng, depth);
-    for (int i = rng() % 4; i > 0; i--)
-        s += joins[rng() % 10] + randomTerm(rng, depth);
-    return s;
-}
-
-static std::string randomJunk(std::mt19937 &rng)
-{
-    static const char alphabet[] = "XYZSCTPGR0123456789.()+-*/^ xq,";
-    std::string s;
-    for (int i = rng() % 8 == 0 ? rng() % 130 : rng() % 30; i > 0; i--)
-        s += alphabet[rng() % (sizeof alphabet - 1)];
-    return s;
-}
-
-static float randomCoordinate(std::mt19937 &rng)
-{
-    static const float special[] = { 0.0f, -0.0f, 1.0f, -1.0f, 1e30f };
-    return rng() % 8 == 0 ? special[rng() % 5] : std::uniform_real_distribution<float>(-70.0f, 70.0f)(rng);
-}
-
-TEST(FormulaProgram, MatchesTheEvaluatorBitForBit)
-{
-    headlessSetup();
-    std::mt19937 rng(20240611);
-    int wellFormed = 0, finite = 0, mismatches = 0;
-    for (int n = 0; n < 6000; n++) {
-        std::string text = n % 3 == 0 ? randomJunk(rng) : randomExpression(rng, 0);
-        myFormula f = toFormula(text.c_str());
-        formulaProgram program = compileProgram(f);
-        for (int i = 0; i < 8; i++) {
-            float point[3] = { randomCoordinate(rng), randomCoordinate(rng), randomCoordinate(rng) };
-            memcpy(Time, point, sizeof point);
-            float expected = evaluate(f), got = runProgram(program, point);
-            bool same = (std::isnan(expected) && std::isnan(got)) || bitsOf(expected) == bitsOf(got);
-            if (!same && ++mismatches <= 10)
-                ADD_FAILURE() << text << " at " << point[0] << "," << point[1] << "," << point[2] << ": "
-                              << expected << " vs " << got;
-            finite += std::isfinite(expected);
-        }
-        wellFormed += isWellFormed(f);
-    }
-    EXPECT_EQ(mismatches, 0);   // and the generator must reach both kinds of list, mostly real values
-    EXPECT_TRUE(wellFormed > 3000 && wellFormed < 5900 && finite > 20000) << wellFormed << " " << finite;
 }
