@@ -23,7 +23,9 @@ PROGRAM = None
 AREA = 480                                  # the drawing area is AREA x AREA at (0, 0)
 BLACK, BLUE, ORANGE = (0, 0, 0), (64, 128, 255), (255, 128, 64)
 PARK, POINTER_APEX = (639, 479), (255, 248, 255)   # the pointer's top-left pixel
-KEYSYMS = {'.': 'period', '-': 'minus', '\b': 'BackSpace'}
+KEYSYMS = {'.': 'period', '-': 'minus', '\b': 'BackSpace', '(': 'parenleft', ')': 'parenright', '+': 'plus',
+           '*': 'asterisk', '/': 'slash', '^': 'asciicircum', ' ': 'space'}
+PROMPT, PROMPT_GREEN = (40, 224, 560, 32), (32, 128, 64)   # the entry prompts' box and face
 _live = []
 _libc = ctypes.CDLL(None)
 
@@ -213,6 +215,28 @@ class App:
             sym = KEYSYMS.get(ch, ch)
             args += ['keydown', sym, 'sleep', 0.15 if ch == '\b' else 0.05, 'keyup', sym, 'sleep', 0.03]
         self.xdotool(*args)
+
+    def wait_prompt(self, length):
+        """A prompt is open and shows a text of this many characters."""
+        def shows(s):
+            span = s.text_span(*PROMPT)
+            fits = span is None if length == 0 else text_fits(span, PROMPT, length)
+            return s.px(46, 230) == PROMPT_GREEN and fits
+        self.wait_for(shows, 'a prompt text of %d characters' % length)
+
+    def close_prompt(self, key):
+        self.key(key)
+        self.wait_for(lambda s: s.px(46, 230) != PROMPT_GREEN, 'the prompt to close')
+
+    def replace_text(self, button, old_length, new):
+        """Opens a prompt, Backspaces its text away, types the new one, Enter."""
+        self.click(*button)
+        self.wait_prompt(old_length)
+        self.type('\b' * old_length)
+        self.wait_prompt(0)
+        self.type(new)
+        self.wait_prompt(len(new))
+        self.close_prompt('Return')
 
     def shot(self):
         return Shot(subprocess.run(['import', '-window', 'root', '-depth', '8', 'ppm:-'], env=self.env,

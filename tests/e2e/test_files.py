@@ -4,10 +4,10 @@ import os
 import struct
 
 import harness
-from harness import ORANGE
+from harness import ORANGE, PROMPT_GREEN
 
 LOAD, SAVE, SCREENSHOT, RENDER, STYLE_NEXT, POW_UP = (520, 344), (590, 344), (560, 360), (560, 16), (600, 280), (600, 296)
-NEW_FILE_GREEN, PROMPT_GREEN, NOTE_GREEN = (24, 192, 96), (32, 128, 64), (48, 192, 96)
+NEW_FILE_GREEN, NOTE_GREEN = (24, 192, 96), (48, 192, 96)
 # a figure file's one line: three texts, nine reals, twelve channels, the style and the gain
 DEFAULT_FIG = ' '.join(['CX*S(X/Y)', 'SX*S(Y/X)', 'Z'] + ['%f' % v for v in harness.DEFAULT_RANGE]
                        + [str(c) for c in harness.DEFAULT_COLOR] + ['0', '100']).encode()

@@ -5,8 +5,8 @@ of them the program still answers a click."""
 import random
 
 import harness
-from harness import ORANGE
-from test_files import LOAD, PROMPT_GREEN, entry_colour
+from harness import ORANGE, PROMPT_GREEN
+from test_files import LOAD, entry_colour
 
 STYLE_NEXT, Z_FORMULA, CANCEL_LABEL = (600, 280), (600, 72), (496, 368, 128, 32)
 

@@ -4,7 +4,6 @@ import harness
 
 RENDER, X_FORMULA, Y_FORMULA, RED = (560, 16), (517, 72), (560, 72), (517, 224)
 X_MIN, X_MAX, X_SKIP, Y_MIN, Y_MAX, Z_MAX = (517, 136), (517, 152), (517, 168), (560, 136), (560, 152), (603, 152)
-PROMPT, PROMPT_GREEN = (40, 224, 560, 32), (32, 128, 64)
 RED_BACKGROUND = [255] + harness.DEFAULT_COLOR[1:]
 
 
@@ -17,24 +16,6 @@ def half(x, y, z):
 
 
 class Prompts(harness.AppTestCase):
-    def wait_text(self, length):
-        """The prompt is open and shows a text of this many characters."""
-        fits = lambda s: s.text_span(*PROMPT) is None if length == 0 else harness.text_fits(s.text_span(*PROMPT), PROMPT, length)
-        self.app.wait_for(lambda s: s.px(46, 230) == PROMPT_GREEN and fits(s), 'a prompt text of %d characters' % length)
-
-    def close_with(self, key):
-        self.app.key(key)
-        self.app.wait_for(lambda s: s.px(46, 230) != PROMPT_GREEN, 'the prompt to close')
-
-    def replace(self, button, old_length, new):
-        self.app.click(*button)
-        self.wait_text(old_length)
-        self.app.type('\b' * old_length)
-        self.wait_text(0)
-        self.app.type(new)
-        self.wait_text(len(new))
-        self.close_with('Return')
-
     def render(self, cells, color=harness.DEFAULT_COLOR):
         self.app.click(*RENDER)
         self.app.park()
@@ -43,29 +24,29 @@ class Prompts(harness.AppTestCase):
     def test_formulas_ranges_colour_and_esc(self):
         self.app = self.start_app()
         # X formula "0": every point lands in the centre column
-        self.replace(X_FORMULA, 9, '0')
+        self.app.replace_text(X_FORMULA, 9, '0')
         column = harness.hit_counts(zero, harness.default_y)
         self.assertEqual({c for c, _ in column}, {240})
         self.render(column)
         # Esc drops the edit and leaves the program running
         self.app.click(*X_FORMULA)
-        self.wait_text(1)
+        self.app.wait_prompt(1)
         self.app.type('junk')
-        self.wait_text(5)
-        self.close_with('Escape')
+        self.app.wait_prompt(5)
+        self.app.close_prompt('Escape')
         self.app.click(*X_FORMULA)
-        self.wait_text(1)
-        self.close_with('Escape')
+        self.app.wait_prompt(1)
+        self.app.close_prompt('Escape')
         self.assertIsNone(self.app.proc.poll(), 'Esc in a prompt must not end the program')
         # a colour edit recolours at once; the Y formula edited before it is not rendered yet
-        self.replace(Y_FORMULA, 9, '.5')
-        self.replace(RED, 8, '255')
+        self.app.replace_text(Y_FORMULA, 9, '.5')
+        self.app.replace_text(RED, 8, '255')
         self.app.park()
         self.app.wait_for(lambda s: not s.figure_errors(column, RED_BACKGROUND), 'the same cells on red')
         # Y formula ".5" over a 3 x 1 x 2 lattice: six points on pixel (240, 360)
         for button, old_length, new in ((X_MIN, 10, '-1'), (X_MAX, 9, '1'), (X_SKIP, 8, '1'),
                                         (Y_MIN, 10, '0'), (Y_MAX, 9, '0'), (Z_MAX, 8, '1')):
-            self.replace(button, old_length, new)
+            self.app.replace_text(button, old_length, new)
         cells = harness.hit_counts(zero, half, [-1, 1, 1, 0, 0, 0.5, 0, 1, 1])
         self.assertEqual(cells, {(240, 360): 6})
         self.render(cells, RED_BACKGROUND)
