@@ -3,10 +3,9 @@
 
 int main()
 {
-    if (startup() != 0)
+    if (!startup())
         return 1;
     mainLoop();
     shutdown();
     return 0;
 }
-END_OF_MAIN()

@@ -1,20 +1,24 @@
 // The gallery browsers: the figure files as a grid of entries over the drawing
 // area, to load, delete or overwrite one, or to save the figure as a new file.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <sys/stat.h>
-#include "app/app.h"
+#include "figure/figure.h"
 #include "files/files.h"
 #include "prompts/prompts.h"
-#include "render/render.h"
+#include "ui/input.h"
+#include "ui/screen.h"
+#include "ui/view.h"
 
 // Slots hold whole names: a typed name can make a file name longer than any
 // label fits, and a cut name would load or overwrite the wrong file.
-const int ENTRY_NAME = sizeof(al_ffblk::name);
+const int ENTRY_NAME = 256;         // a file name of the file system and its terminator
 static char entryName[GALLERY_ENTRIES][ENTRY_NAME];
 static int entryCount;
 
-enum { STAY_OPEN, CLOSE_AND_RENDER, CLOSE };
+enum browserOutcome { STAY_OPEN, CLOSE_CHOSEN, CLOSE };
 
 const int VISIBLE_ENTRIES = 60;     // two columns of 30; later ones lie below the picture
 
@@ -44,17 +48,28 @@ static int compareEntries(const void *a, const void *b)
     return strcmp((const char *)a, (const char *)b);
 }
 
-// The directory search order is arbitrary, so the list is sorted by name.
+// A figure file: a visible regular file (or a link to one) named *.fig.
+static bool isFigureFile(const char *name)
+{
+    size_t length = strlen(name);
+    if (name[0] == '.' || length < 4 || strcmp(name + length - 4, ".fig") != 0 || length >= ENTRY_NAME)
+        return false;
+    char path[8 + ENTRY_NAME];
+    snprintf(path, sizeof path, "gallery/%s", name);
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The directory order is arbitrary, so the list is sorted by name.
 int listGallery()
 {
-    al_ffblk info;
-    memset(&info, 0, sizeof info);
     entryCount = 0;
-    if (al_findfirst("gallery/*.fig", &info, FA_ARCH) == 0) {
-        do
-            keepEntry(info.name);
-        while (al_findnext(&info) == 0);
-        al_findclose(&info);
+    DIR *folder = opendir("gallery");
+    if (folder) {
+        while (const dirent *entry = readdir(folder))
+            if (isFigureFile(entry->d_name))
+                keepEntry(entry->d_name);
+        closedir(folder);
     }
     qsort(entryName, entryCount, ENTRY_NAME, compareEntries);
     return entryCount;
@@ -72,31 +87,30 @@ void reportWriteFailure(const char *path)
     showBanner(text);
 }
 
+// Entries fill a column of 30 from the top of the drawing area, then a
+// second column beside it.
+const int ENTRY_W = 192, ENTRY_H = 16, COLUMN_ENTRIES = 30;
+
 static void drawEntry(int i, const char *label, int colour)
 {
     if (i >= VISIBLE_ENTRIES)
         return;
-    int x = i < 30 ? 0 : 192;
-    int y = i < 30 ? 16 * i : 16 * i - 480;
-    drawButton(buffer, label, x, y, 192, 16, colour, 2, -1);
+    int column = i / COLUMN_ENTRIES, row = i % COLUMN_ENTRIES;
+    drawButton(buffer, label, column * ENTRY_W, row * ENTRY_H, ENTRY_W, ENTRY_H, colour, 2, -1);
 }
 
 static void drawEntries()
 {
     for (int i = 0; i < entryCount; i++)
-        drawEntry(i, entryName[i], makecol(255 - 4 * i, 128, 2 * i));
+        drawEntry(i, entryName[i], rgbColour(255 - 4 * i, 128, 2 * i));
 }
 
 // The grid place under the pointer, 0..59, or -1 off the grid.
 static int slotUnder(int mx, int my)
 {
-    if (mx < 0 || my < 0 || my / 16 >= 30)
+    if (mx < 0 || my < 0 || my / ENTRY_H >= COLUMN_ENTRIES || mx >= 2 * ENTRY_W)
         return -1;
-    if (mx <= 191)
-        return my / 16;
-    if (mx <= 383)
-        return my / 16 + 30;
-    return -1;
+    return my / ENTRY_H + (mx / ENTRY_W) * COLUMN_ENTRIES;
 }
 
 static void entryPath(int e, char *path, int size)
@@ -106,14 +120,13 @@ static void entryPath(int e, char *path, int size)
 
 // ---- load browser ----
 
+// A file that cannot be opened leaves the settings as they were; the figure
+// is rendered all the same.
 static void loadEntry(int e)
 {
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    if (readFIG(path)) {
-        drawStyleLabel();
-        drawPowLabel();
-    }
+    readFIG(path);
 }
 
 // Only Y removes the file; N or Esc leaves it.
@@ -121,49 +134,44 @@ static bool confirmDelete(int e)
 {
     char prompt[ENTRY_NAME + 40];
     snprintf(prompt, sizeof prompt, "Delete %s? Y for yes, N for no.", entryName[e]);
-    drawButton(screen, prompt, 40, 224, 560, 32, makecol(255, 128, 64), 6, -1);
-    while (!key[KEY_ESC] && !key[KEY_Y] && !key[KEY_N])
+    drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
+    while (!keyHeld(Key::Esc) && !keyHeld(Key::Y) && !keyHeld(Key::N))
         idle();
-    if (!key[KEY_Y])
+    if (!keyHeld(Key::Y))
         return false;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    delete_file(path);
+    remove(path);
     return true;
 }
 
-static int loadBrowserFrame(int *clickState)
+static browserOutcome loadBrowserFrame(int *clickState)
 {
-    int outcome = key[KEY_ESC] ? CLOSE : STAY_OPEN;
-    poll_mouse();
-    *clickState = nextClickState(*clickState, mouse_b, false);
-    int mx = mouse_x, my = mouse_y;
-    showFrame(mx, my);
-    int e = slotUnder(mx, my);
+    browserOutcome outcome = keyHeld(Key::Esc) ? CLOSE : STAY_OPEN;
+    frameInput input = nextFrame(clickState, false);
+    int e = slotUnder(input.x, input.y);
     bool onEntry = e >= 0 && e < entryCount;
-    if (*clickState == 1 && onEntry) {
+    if (input.click && onEntry) {
         loadEntry(e);
-        outcome = CLOSE_AND_RENDER;
+        outcome = CLOSE_CHOSEN;
     }
-    if (key[KEY_DEL] && onEntry && confirmDelete(e))
+    if (keyHeld(Key::Del) && onEntry && confirmDelete(e))
         outcome = CLOSE;
     return outcome;
 }
 
-void loadFIG()
+bool loadFIG()
 {
     listGallery();
     drawEntries();
-    int outcome = entryCount == 0 ? CLOSE : STAY_OPEN;
-    int clickState = 0;
+    browserOutcome outcome = entryCount == 0 ? CLOSE : STAY_OPEN;
+    int clickState = CLICK_NONE;
     while (outcome == STAY_OPEN) {
         outcome = loadBrowserFrame(&clickState);
         idle();
     }
-    waitKeyRelease(KEY_ESC);
-    if (outcome == CLOSE_AND_RENDER)
-        render();
-    drawFIG();
+    waitKeyRelease(Key::Esc);
+    return outcome == CLOSE_CHOSEN;
 }
 
 // ---- save browser ----
@@ -188,8 +196,8 @@ static void saveOverEntry(int e)
 static bool saveNewFile()
 {
     char name[FORMULA_TEXT] = "";
-    drawButton(screen, "Type in a name. The '.fig' is automatically added.",
-               40, 192, 560, 32, makecol(48, 192, 96), 6, -1);
+    drawBox(display(), "Type in a name. The '.fig' is automatically added.",
+            NOTE_BOX, rgbColour(48, 192, 96), 6);
     getFormula(name);
     if (name[0] == 0)
         return false;
@@ -214,19 +222,16 @@ void saveFIG()
 {
     listGallery();
     drawEntries();
-    drawEntry(entryCount, "New File", makecol(24, 192, 96));
+    drawEntry(entryCount, "New File", rgbColour(24, 192, 96));
     bool closing = false;
-    int clickState = 0;
+    int clickState = CLICK_NONE;
     while (!closing) {
-        closing = key[KEY_ESC] != 0;
-        poll_mouse();
-        clickState = nextClickState(clickState, mouse_b, false);
-        int mx = mouse_x, my = mouse_y;
-        showFrame(mx, my);
-        if (clickState == 1 && saveAtSlot(slotUnder(mx, my)))
+        closing = keyHeld(Key::Esc);
+        frameInput input = nextFrame(&clickState, false);
+        if (input.click && saveAtSlot(slotUnder(input.x, input.y)))
             closing = true;
         idle();
     }
-    waitKeyRelease(KEY_ESC);
+    waitKeyRelease(Key::Esc);
     drawFIG();
 }

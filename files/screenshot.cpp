@@ -2,22 +2,14 @@
 #include <climits>
 #include <cstdio>
 #include <sys/stat.h>
-#include "app/app.h"
 #include "files/files.h"
+#include "ui/display.h"
+#include "ui/input.h"
 
-// save_bmp writes a 32-bit picture as a 54-byte header and 24-bit rows padded
-// to four bytes. It does not check its last write, so a full disk can leave a
-// shorter file behind while it reports success.
-static long bmpFileSize(BITMAP *bmp)
-{
-    long row = (bmp->w * 3L + 3) & ~3L;
-    return 54 + row * bmp->h;
-}
-
-static bool fileHasSize(const char *path, long size)
+static bool fileExists(const char *path)
 {
     struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == size;
+    return stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 // Gaps left by deleted screenshots are filled first.
@@ -25,7 +17,7 @@ static void freeShotName(char *name, int size)
 {
     int number = 0;
     snprintf(name, size, "Screenshots/shot%d.bmp", number);
-    while (exists(name) && number < INT_MAX) {
+    while (fileExists(name) && number < INT_MAX) {
         number++;
         snprintf(name, size, "Screenshots/shot%d.bmp", number);
     }
@@ -35,8 +27,8 @@ static void freeShotName(char *name, int size)
 static void waitQAndWRelease()
 {
     for (;;) {
-        waitKeyRelease(KEY_Q);
-        if (!key[KEY_W])
+        waitKeyRelease(Key::Q);
+        if (!keyHeld(Key::W))
             return;
         idle();
     }
@@ -47,8 +39,8 @@ void printscreen()
     char name[60];
     mkdir("Screenshots", 0755);
     freeShotName(name, sizeof name);
-    if (save_bmp(name, buffer, pal) != 0 || !fileHasSize(name, bmpFileSize(buffer))) {
-        delete_file(name);          // no half picture left under a shot name
+    if (!saveBufferBMP(name)) {
+        remove(name);               // no half picture left under a shot name
         reportWriteFailure(name);
     }
     waitQAndWRelease();

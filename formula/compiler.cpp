@@ -1,17 +1,7 @@
 // Formula compiler: turns formula text into the flat token record that the
 // evaluator and the compiled programs work on.
-#include "formula/formula.h"
+#include "formula/symbols.h"
 #include <cstdlib>
-
-char signOf[14];
-
-void fillSignOf()
-{
-    const char symbols[] = "^SCTXYZ()*/+-";
-    signOf[0] = 0;
-    for (int k = 1; k <= 13; k++)
-        signOf[k] = symbols[k - 1];
-}
 
 const float PI_SINGLE = 3.14159274f;        // 0x40490FDB
 const float GOLDEN_SINGLE = 1.61803401f;    // 0x3FCF1BBD
@@ -80,15 +70,17 @@ static bool isDigit(char c)
 
 static void appendSymbol(compileState &state, char c)
 {
-    for (int k = 1; k <= 13; k++) {
-        if (signOf[k] == c) {
+    for (int k = 1; k < SYMBOL_ROWS; k++) {
+        if (signOf[k].kind != SYMBOL_NONE && signOf[k].symbol == c) {
             appendToken(state, -k);
             return;
         }
     }
 }
 
-// Checks 2 to 8 of one reading step; several may act on the same character.
+// One character: a digit or point goes into the number being read; P, G and
+// R append their constant; any other character first ends a pending number;
+// a symbol character appends its token. Every other character is skipped.
 static void readCharacter(compileState &state, char c)
 {
     if (isDigit(c))

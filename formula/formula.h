@@ -1,8 +1,10 @@
-// Formula engine: compiles formula text into a flat token record and
-// evaluates that record at the current lattice point.
+// Formula engine: compiles formula text into a flat token record, evaluates
+// that record at a point, and turns it into a program of register operations
+// for the render. Knows nothing of the figure, the screen or the keys.
 #pragma once
 
-// Token codes of a compiled formula. Codes 0..99 are constant indices.
+// Token codes of a compiled formula. Codes 0..99 are constant indices; the
+// negative codes are rows of the symbol table signOf (formula/symbols.h).
 enum {
     TOK_POW = -1, TOK_SIN = -2, TOK_COS = -3, TOK_TAN = -4,
     TOK_X = -5, TOK_Y = -6, TOK_Z = -7,
@@ -19,19 +21,17 @@ struct myFormula {
     float constants[FORMULA_SLOTS]; // constants[k] is the value of token k
 };
 
-extern char signOf[14];             // symbol character of each code's magnitude
-extern float Time[3];               // current point X, Y, Z (written by the render)
+extern float Time[3];               // the current point X, Y, Z; evaluate reads it
 
-void fillSignOf();
 myFormula toFormula(const char *text);
 float evaluate(myFormula formula);
 
-// ---- compiled evaluation path ----
-// The evaluator's passes depend only on the token list, never on the values,
-// so they can be run once per record over registers instead of values. What
-// they would compute becomes a straight-line list of operations; running it
-// at a point gives exactly the float evaluate gives there (NaN for a record
-// evaluate does not accept).
+// ---- compiled evaluation ----
+// The passes depend only on the token list, never on the values, so they can
+// be run once per record over registers instead of values. What they would
+// compute becomes a straight-line list of operations; running it at a point
+// gives exactly the float evaluate gives there (NaN for a record evaluate
+// does not accept).
 
 // Register layout while a program runs: 0, 1, 2 hold the point X, Y, Z;
 // 3 .. 3 + constantCount - 1 hold the program's constants; every operation
@@ -40,12 +40,10 @@ const int PROGRAM_OPS = FORMULA_SLOTS;          // one per operator or function 
 const int PROGRAM_REGISTERS = 3 + 2 * FORMULA_SLOTS;
 const int FIRST_CONSTANT_REGISTER = 3;
 
-enum { OP_SIN, OP_COS, OP_TAN, OP_POW, OP_MUL, OP_DIV, OP_ADD, OP_SUB };
-
 struct programOp {
-    unsigned char code;             // OP_...
+    unsigned char symbol;           // row of signOf whose arithmetic it runs
     unsigned char left;             // register of the operand (the left one of a pair)
-    unsigned char right;            // register of the right operand; unused by functions
+    unsigned char right;            // register of the right operand; a function's own operand again
     unsigned char result;           // register written
 };
 

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include "app/app.h"
 #include "prompts/prompts.h"
+#include "ui/input.h"
 
 // Room for the "%f" form of any float: -FLT_MAX is a sign, 39 digits and
 // ".000000", 47 characters before the terminator.
@@ -61,7 +61,7 @@ static float convertText(const char *text)
     return sign * value;
 }
 
-// ureadkey waits for the next key without burning the processor, so the loop
+// readTypedKey waits for the next key without burning the processor, so the loop
 // turns once per key event and needs no pacing of its own.
 float getFloat(float initial)
 {
@@ -70,24 +70,24 @@ float getFloat(float initial)
     bool edited = false;
 
     drawPromptBox(text);
-    clear_keybuf();
-    while (!key[KEY_ENTER] && !key[KEY_ESC]) {
-        int code = ureadkey(nullptr);
+    clearTypedKeys();
+    while (!keyHeld(Key::Enter) && !keyHeld(Key::Esc)) {
+        int code = readTypedKey();
         if (acceptsCharacter(code, length)) {
             text[length++] = (char)code;
             text[length] = 0;
             edited = true;
         }
         // Backspace is a held state: one character goes per key event while it is down
-        if (key[KEY_BACKSPACE] && length > 0) {
+        if (keyHeld(Key::Backspace) && length > 0) {
             text[--length] = 0;
             edited = true;
         }
         drawPromptBox(text);
     }
 
-    if (key[KEY_ESC]) {
-        waitKeyRelease(KEY_ESC);
+    if (keyHeld(Key::Esc)) {
+        waitKeyRelease(Key::Esc);
         return initial;
     }
     if (!edited && !std::isfinite(initial))

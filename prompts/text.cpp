@@ -1,7 +1,8 @@
 // Text entry: the user edits a line of text in place; Enter writes it back.
 #include <cstring>
-#include "app/app.h"
+#include "figure/figure.h"
 #include "prompts/prompts.h"
+#include "ui/input.h"
 
 // Callers own at least FORMULA_TEXT bytes, so the text stays one short of
 // that to leave room for the terminator. A longer text (only a figure file
@@ -25,11 +26,11 @@ static int copyStart(const char *text, char *work)
 static bool appendsCharacter(int code, int length)
 {
     unsigned char byte = (unsigned char)(code & 0xFF);
-    return byte != 0 && !key[KEY_BACKSPACE] && !key[KEY_ENTER] && !key[KEY_ESC]
+    return byte != 0 && !keyHeld(Key::Backspace) && !keyHeld(Key::Enter) && !keyHeld(Key::Esc)
         && length < LONGEST_TEXT;
 }
 
-// ureadkey waits for the next key without burning the processor, so the loop
+// readTypedKey waits for the next key without burning the processor, so the loop
 // turns once per key event and needs no pacing of its own.
 void getFormula(char *text)
 {
@@ -37,22 +38,22 @@ void getFormula(char *text)
     int length = copyStart(text, work);
 
     drawPromptBox(work);
-    clear_keybuf();
+    clearTypedKeys();
     // Held keys must not repeat in a text where every character counts; this
     // lasts for the rest of the run, in the numeric entry too.
-    set_keyboard_rate(0, 0);
-    while (!key[KEY_ENTER] && !key[KEY_ESC]) {
-        int code = ureadkey(nullptr);
+    stopKeyRepeat();
+    while (!keyHeld(Key::Enter) && !keyHeld(Key::Esc)) {
+        int code = readTypedKey();
         if (appendsCharacter(code, length))
             work[length++] = (char)(code & 0xFF);
-        if (key[KEY_BACKSPACE] && length > 0)
+        if (keyHeld(Key::Backspace) && length > 0)
             length--;
         work[length] = 0;
         drawPromptBox(work);
     }
 
-    if (key[KEY_ESC]) {
-        waitKeyRelease(KEY_ESC);
+    if (keyHeld(Key::Esc)) {
+        waitKeyRelease(Key::Esc);
         return;
     }
     memcpy(text, work, length + 1);

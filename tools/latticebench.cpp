@@ -13,9 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include "app/app.h"
-#include "files/files.h"
-#include "render/render.h"
+#include "figure/figure.h"
+#include "render/lattice.h"
+#include "ui/display.h"
+#include "ui/view.h"
 
 const int EVALUATE_RUNS = 3;
 const int COMPILED_RUNS = 5;
@@ -46,12 +47,19 @@ static double timeOnce(void (*pass)())
     return cpuMilliseconds() - start;
 }
 
-static void renderEvaluated() { renderBy(false); }
-static void renderCompiled() { renderBy(true); }
+static void renderBy(evaluation path)
+{
+    sweepJob job = documentJob(life, AREA_PX, Time);
+    job.path = path;
+    sweepLattice(job);
+}
+
+static void renderEvaluated() { renderBy(evaluation::reference); }
+static void renderCompiled() { renderBy(evaluation::compiled); }
 
 static bool cellsMatchReference()
 {
-    return memcmp(referenceCells, life, CELL_COUNT * sizeof life[0]) == 0;
+    return memcmp(referenceCells, life, AREA_PX * AREA_PX * sizeof life[0]) == 0;
 }
 
 // The sweeps visit as many values as single-precision stepping gives them;
@@ -116,7 +124,7 @@ static int pixelByHand(float v)
 // two products per point, and nothing the program does around them.
 static void renderDefaultByHand()
 {
-    memset(life, 0, CELL_COUNT * sizeof life[0]);
+    memset(life, 0, AREA_PX * AREA_PX * sizeof life[0]);
     for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
         for (float y = Range[3]; y <= Range[4]; y = y + Range[5]) {
             for (float z = Range[6]; z <= Range[7]; z = z + Range[8]) {
@@ -204,7 +212,7 @@ static void benchFigureAt(const benchFigure &figure)
     for (int r = 0; r < COMPILED_RUNS; r++) {
         if (r < EVALUATE_RUNS) {
             evaluateMs[r] = timeOnce(renderEvaluated);
-            memcpy(referenceCells, life, CELL_COUNT * sizeof life[0]);
+            memcpy(referenceCells, life, AREA_PX * AREA_PX * sizeof life[0]);
         }
         compiledMs[r] = timeOnce(renderCompiled);
         same = same && cellsMatchReference();
@@ -229,11 +237,14 @@ static void benchFigureAt(const benchFigure &figure)
 
 int main(int argc, char **argv)
 {
-    if (!startHeadless()) {
+    if (!openHeadless()) {
         fprintf(stderr, "latticebench: Allegro could not start headless\n");
         return 1;
     }
-    referenceCells = new int[CELL_COUNT]();
+    setDefaultTexts();
+    compileFormulas();
+    setDefaultSettings();
+    referenceCells = new int[AREA_PX * AREA_PX]();
     if (argc > 1) {
         for (int i = 1; i < argc; i++)
             addFigure(FIGURE_FILE, argv[i]);

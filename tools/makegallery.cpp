@@ -11,9 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include "app/app.h"
-#include "files/files.h"
-#include "render/render.h"
+#include "figure/figure.h"
+#include "ui/display.h"
+#include "ui/screen.h"
+#include "ui/view.h"
 
 struct starterFigure {
     const char *name;
@@ -112,7 +113,8 @@ static bool makeFigure(const starterFigure &f, const char *galleryDir, const cha
     drawFIG();
     BITMAP *area = create_sub_bitmap(buffer, 0, 0, 480, 480);
     snprintf(path, sizeof path, "%s/%s.bmp", previewDir, f.name);
-    bool previewSaved = area && save_bmp(path, area, pal) == 0;
+    PALETTE unused;                 // the BMP writer takes one; a 32-bit picture does not use it
+    bool previewSaved = area && save_bmp(path, area, unused) == 0;
     if (area)
         destroy_bitmap(area);
     snprintf(path, sizeof path, "%s/%s.fig", galleryDir, f.name);
@@ -128,7 +130,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: makegallery <gallery-dir> <preview-dir>\n");
         return 2;
     }
-    if (!startHeadless()) {
+    if (!openHeadless()) {
         fprintf(stderr, "makegallery: cannot start Allegro without a display\n");
         return 1;
     }

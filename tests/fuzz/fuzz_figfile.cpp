@@ -8,8 +8,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
-#include "app/app.h"
-#include "files/files.h"
+#include "figure/figure.h"
 
 static char inputPath[128], outputPath[128];
 
@@ -47,7 +46,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     snprintf(inputPath, sizeof inputPath, "%s/fuzz-fig-%d-in.fig", dir, (int)getpid());
     snprintf(outputPath, sizeof outputPath, "%s/fuzz-fig-%d-out.fig", dir, (int)getpid());
     atexit([] { remove(inputPath); remove(outputPath); });
-    fillSignOf();
     return 0;
 }
 

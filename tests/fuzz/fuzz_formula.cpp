@@ -28,12 +28,6 @@ static void check(const std::string &text, const float point[3], float expected,
     abort();
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fillSignOf();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string text(reinterpret_cast<const char *>(data), size);

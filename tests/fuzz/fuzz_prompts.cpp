@@ -17,8 +17,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-#include "app/app.h"
+#include "figure/figure.h"
 #include "prompts/prompts.h"
+#include "ui/display.h"
+#include "ui/input.h"
 
 static const uint8_t *events, *eventsEnd;
 static bool escDelivered, backspaceNext;
@@ -40,9 +42,9 @@ static int nextEvent()
     return c == 0x01 ? '\r' : c <= 0x03 || c == 0x08 ? 0 : c;
 }
 
-// The prompts wait out a held Esc with rest(); this build's rest releases it
-// at once, as a user lifting the key would, so every run is deterministic.
-extern "C" void rest(unsigned int)
+// The prompts wait out a held Esc; here every wait releases it at once, as
+// a user lifting the key would, so every run is deterministic.
+static void releaseEsc()
 {
     key[KEY_ESC] = 0;
 }
@@ -92,8 +94,9 @@ static void textPrompt(std::vector<char> &text)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    if (!startHeadless())
+    if (!openHeadless())
         fail("no headless Allegro");
+    idleHook = releaseEsc;
     install_keyboard_hooks([] { return FALSE; }, nextEvent);
     return 0;
 }

@@ -1,8 +1,10 @@
-// The application shell: click state, drawButton and the control panel.
+// The shell and the screen layer: click state, drawButton, the panel's rows.
 #include <gtest/gtest.h>
+#include <string>
+#include "app/app.h"
 #include "tests/unit/headless.h"
 
-TEST(ClickState, DispatchTable)
+TEST(ClickState, Table)
 {
     // { state, buttons, main loop, next }: left once until all are up, right every main loop frame, middle never
     const int rows[][4] = { { 0, 1, 1, 1 }, { 1, 1, 1, 2 }, { 2, 1, 1, 2 }, { 2, 0, 1, 0 }, { 0, 2, 1, 1 },
@@ -12,35 +14,52 @@ TEST(ClickState, DispatchTable)
         EXPECT_EQ(nextClickState(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1] << " " << r[2];
 }
 
-static bool anyPixelIn(BITMAP *bmp, int colour, int x0, int y0, int x1, int y1)
+static int brightness(int x, int y) { rgb c = pixelAt(buffer, x, y); return c.r + c.g + c.b; }
+
+static int blackColumn(bool leftmost, int x0, int x1, int y0, int y1)
 {
-    for (int y = y0; y <= y1; y++)
-        for (int x = x0; x <= x1; x++)
-            if ((getpixel(bmp, x, y) & 0xFFFFFF) == colour)
-                return true;
-    return false;
+    for (int i = 0; i <= x1 - x0; i++) {
+        int x = leftmost ? x0 + i : x1 - i;
+        for (int y = y0; y <= y1; y++)
+            if ((getpixel(buffer, x, y) & 0xFFFFFF) == 0)
+                return x;
+    }
+    return -1;
 }
 
-TEST(DrawButton, ShadesAndClampsTheRingCentresTheLabelAndPlacesAnOverlongOneAsIfItHadOneHundredCharacters)
+TEST(DrawButton, FlatFaceAndShadedRing)
 {
     headlessSetup();
-    clear(buffer);
-    drawButton(buffer, "", 10, 20, 128, 32, makecol(128, 128, 128), 4, -1);
-    EXPECT_TRUE(pixelAt(buffer, 10, 20).r == 99 && pixelAt(buffer, 137, 20).g == 226);
-    EXPECT_TRUE(pixelAt(buffer, 10, 51).b == 68 && pixelAt(buffer, 13, 24).r == 128 - 29 + 3 - 4);
-    EXPECT_TRUE(pixelAt(buffer, 14, 24).r == 128 && pixelAt(buffer, 9, 20).r == 0);
+    clear_to_color(buffer, makecol(255, 255, 255));
+    const int base = makecol(128, 128, 128);
+    drawButton(buffer, "", 10, 20, 128, 32, base, 4, -1);
+    EXPECT_EQ(getpixel(buffer, 14, 24), base);                  // first face pixel
+    EXPECT_EQ(getpixel(buffer, 133, 47), base);                 // last face pixel
+    EXPECT_NE(getpixel(buffer, 13, 24), base);                  // the ring is 4 wide
+    EXPECT_LT(brightness(10, 51), brightness(10, 20));          // darker toward the bottom
+    EXPECT_GT(brightness(137, 20), brightness(10, 20));         // lighter toward the right
+    EXPECT_EQ(brightness(11, 21), brightness(10, 20));          // constant along a diagonal
+    EXPECT_EQ(brightness(9, 20), 3 * 255);                      // nothing outside
+}
+
+TEST(DrawButton, RingClampsEachChannel)
+{
+    headlessSetup();
     drawButton(buffer, "", 0, 0, 560, 32, makecol(250, 10, 128), 6, -1);
-    EXPECT_TRUE(pixelAt(buffer, 559, 0).r == 255 && pixelAt(buffer, 0, 31).g == 0);        // clamped
-    EXPECT_TRUE(pixelAt(buffer, 100, 6).r == 250 && pixelAt(buffer, 100, 25).r == 250);    // 20 flat rows
+    EXPECT_EQ(pixelAt(buffer, 559, 0).r, 255);
+    EXPECT_EQ(pixelAt(buffer, 0, 31).g, 0);
+}
+
+TEST(DrawButton, CentresTheLabel)
+{
+    headlessSetup();
     clear_to_color(buffer, makecol(255, 255, 255));
     drawButton(buffer, "Render", 496, 0, 128, 32, makecol(64, 128, 255), 4, -1);
-    EXPECT_TRUE(anyPixelIn(buffer, 0, 536, 12, 583, 19));
-    EXPECT_FALSE(anyPixelIn(buffer, 0, 500, 4, 535, 27) || anyPixelIn(buffer, 0, 584, 4, 619, 27));
-    BITMAP *wide = create_bitmap(2000, 40);
-    clear_to_color(wide, makecol(255, 255, 255));
-    drawButton(wide, std::string(150, 'W').c_str(), 1000, 0, 100, 32, makecol(64, 128, 255), 4, -1);
-    EXPECT_TRUE(anyPixelIn(wide, 0, 650, 12, 657, 19) && !anyPixelIn(wide, 0, 649, 12, 649, 19));  // 1000+50-400
-    destroy_bitmap(wide);
+    EXPECT_EQ(blackColumn(true, 500, 619, 4, 27), 536);        // 560 - 4 * 6
+    EXPECT_LT(blackColumn(false, 500, 619, 4, 27), 584);
+    // an overlong label is placed as if it had 100 characters: 600 - 400
+    drawButton(buffer, std::string(150, 'W').c_str(), 500, 100, 200, 32, makecol(64, 128, 255), 4, -1);
+    EXPECT_EQ(blackColumn(true, 0, 639, 112, 119), 200);
 }
 
 static std::string labelPixels(const char *label)
@@ -54,19 +73,18 @@ static std::string labelPixels(const char *label)
 }
 
 // A byte that starts no whole UTF-8 character (a typed Latin-1 letter keeps
-// only its low byte; a file may hold anything) is drawn as '?', and drawing
-// returns; whole characters are drawn as they are.
-TEST(DrawButton, DrawsBrokenUtf8AsQuestionMarks)
+// only its low byte; a file may hold anything) is drawn as '?'.
+TEST(DrawButton, BrokenUtf8IsDrawnAsQuestionMarks)
 {
     headlessSetup();
     EXPECT_EQ(labelPixels("a\xfd\xbf" "b"), labelPixels("a??b"));
     EXPECT_EQ(labelPixels("\xe9X\xc0\x80"), labelPixels("?X??"));
     EXPECT_EQ(labelPixels("\xf4\x80\x80"), labelPixels("???"));         // cut short by the terminator
-    EXPECT_EQ(labelPixels("\xfd\x97\x97\x97\x97\x97"), labelPixels("??????"));  // a six-byte form the library never leaves
+    EXPECT_EQ(labelPixels("\xfd\x97\x97\x97\x97\x97"), labelPixels("??????"));
     EXPECT_NE(labelPixels("caf\xc3\xa9"), labelPixels("caf??"));
 }
 
-TEST(Panel, RecordsTheTwentyEightHitRectangles)
+TEST(Panel, HitRectangles)
 {
     headlessSetup();
     drawPanel();
@@ -76,6 +94,26 @@ TEST(Panel, RecordsTheTwentyEightHitRectangles)
         EXPECT_EQ(findButton(h[0], h[1]), h[2]) << h[0] << "," << h[1];
     for (int id = 0; id < BUTTON_COUNT; id++) {     // every rectangle, corner to corner
         const buttonRect &b = aButton[id];
-        EXPECT_TRUE(findButton(b.x, b.y) == id && findButton(b.x + b.w - 1, b.y + b.h - 1) == id) << id;
+        EXPECT_EQ(findButton(b.x, b.y), id);
+        EXPECT_EQ(findButton(b.x + b.w - 1, b.y + b.h - 1), id);
     }
+}
+
+TEST(Panel, ValueLabelsFollowTheSettings)
+{
+    headlessSetup();
+    const buttonRect powLabel = { 528, 288, 64, 16 };
+    auto area = [&] {
+        std::string rows;
+        for (int y = powLabel.y; y < powLabel.y + powLabel.h; y++)
+            rows.append((const char *)buffer->line[y] + 4 * powLabel.x, 4 * powLabel.w);
+        return rows;
+    };
+    drawPanel();
+    std::string before = area();
+    scanClicks(600, 290);           // Pow +
+    EXPECT_EQ(ColorPow, 101);
+    EXPECT_NE(area(), before);
+    scanClicks(510, 290);           // Pow -
+    EXPECT_EQ(area(), before);
 }

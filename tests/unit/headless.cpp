@@ -1,12 +1,22 @@
+#include <cstdlib>
 #include "tests/unit/headless.h"
+#include "ui/display.h"
+
+static void releaseEsc()
+{
+    key[KEY_ESC] = 0;
+}
 
 void headlessSetup()
 {
-    if (!buffer && !startHeadless())
+    if (!buffer && !openHeadless())
         abort();
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;
-    mouse_b = 0; mouse_x = 0; mouse_y = 0;
+    mouse_b = 0;
+    mouse_x = 0;
+    mouse_y = 0;
+    idleHook = releaseEsc;
     setDefaultTexts();
     compileFormulas();
     setDefaultSettings();
@@ -14,6 +24,5 @@ void headlessSetup()
 
 rgb pixelAt(BITMAP *bmp, int x, int y)
 {
-    int c = getpixel(bmp, x, y);
-    return rgb{ getr32(c), getg32(c), getb32(c) };
+    return coloursOf(getpixel(bmp, x, y));
 }

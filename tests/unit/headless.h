@@ -1,11 +1,15 @@
-// Allegro without a display: memory bitmaps stand in for the screen; tests write key[] and mouse_*.
+// The library without a display: memory bitmaps stand in for the screen, and
+// tests write key[] and mouse_* and feed waits through idleHook.
 #pragma once
 #include <allegro.h>
-#include "app/app.h"
+#include "figure/figure.h"
+#include "ui/input.h"
+#include "ui/screen.h"
+#include "ui/view.h"
 
-// Installs Allegro once with no system driver, then restores the default
-// settings and formulas and releases every key and mouse button.
+// Starts the library once with no display, then restores the default
+// settings and formulas, releases every key and button, and makes every
+// wait release Esc (as a user lifting the key would).
 void headlessSetup();
 
-struct rgb { int r, g, b; };
 rgb pixelAt(BITMAP *bmp, int x, int y);

@@ -1,115 +1,148 @@
-// The render pass on small lattices: cells, dropped points, progress marks, cancel.
+// The render core on small lattices (cells, dropped points, cancel at any
+// loop test on both evaluation paths) and the render as the screen shows it.
 #include <gtest/gtest.h>
 #include <bit>
 #include <cmath>
-#include <thread>
-#include <unistd.h>
-#include "render/render.h"
+#include <vector>
+#include "render/lattice.h"
 #include "tests/unit/headless.h"
 
-static void setFigure(const char *x, const char *y, const char *z, std::vector<float> range)
+static std::vector<int> cells(AREA_PX * AREA_PX);
+static float point[3];
+
+static sweepJob job(const char *x, const char *y, const char *z, std::vector<float> range, int figureStyle = 0)
 {
-    headlessSetup();
-    myXForm = toFormula(x);
-    myYForm = toFormula(y);
-    myZForm = toFormula(z);
-    if (!range.empty())
-        memcpy(Range, range.data(), sizeof Range);
-    clear(screen);
+    sweepJob j;
+    std::copy(range.begin(), range.end(), j.range);
+    j.style = (unsigned char)figureStyle;
+    j.forms[0] = toFormula(x), j.forms[1] = toFormula(y), j.forms[2] = toFormula(z);
+    j.size = AREA_PX, j.cells = cells.data(), j.point = point;
+    return j;
 }
 
-static int cellAt(int x, int y) { return life[x * 480 + y]; }
-static long cellSum() { long sum = 0; for (int i = 0; i < CELL_COUNT; i++) sum += life[i]; return sum; }
-static bool isGreenMark(int x) { return getpixel(screen, x, 373) == makecol(64, 192, 96); }
+static int cellAt(int x, int y) { return cells[x * AREA_PX + y]; }
+static long cellSum() { long sum = 0; for (int c : cells) sum += c; return sum; }
 
-TEST(Render, MapsValuesToPixelsAndDropsUnusablePoints)
+const std::vector<float> ONE_POINT = { 0, 0, 1, 0, 0, 1, 0, 0, 1 };
+
+TEST(Render, PixelOfValue)
 {
     const std::pair<float, int> rows[] = { { 0, 240 }, { 0.5f, 360 }, { -0.5f, 120 }, { -1, 0 }, { 0.999f, 479 },
         { 0.004f, 240 }, { -0.004f, 240 }, { -0.0042f, 239 }, { -1.004f, 0 }, { 0.770833313f, 425 }, { 1.0f, -1 },
         { -241.0f / 240, -1 }, { NAN, -1 }, { INFINITY, -1 }, { -INFINITY, -1 }, { 3e9f, -1 }, { -3e9f, -1 } };
     for (auto &[value, column] : rows)
         EXPECT_EQ(pixelOfValue(value), column) << value;
-    struct { const char *x, *z; int column, depth; } cases[] = {
-        { "0.999", "5", 479, 5 }, { "-1", "5", 0, 5 }, { "1", "5", -1, 0 }, { "(0+-1)^.5", "5", -1, 0 },
-        { "1/0", "5", -1, 0 }, { "0", "(0+-1)^.5", 240, 0 }, { "0", "1/0", 240, 0 },
-        { "0", "99999*99999", 240, 0 }, { "0", "46340*46340", 240, (int)(46340.0f * 46340.0f) } };
-    for (auto &c : cases) {
-        setFigure(c.x, "0", c.z, { 0, 0, 1, 0, 0, 1, 0, 0, 1 });
-        style = 1;
-        renderBy(true);
-        EXPECT_TRUE(cellSum() == c.depth && (c.column < 0 || cellAt(c.column, 240) == c.depth)) << c.x << " " << c.z;
+    EXPECT_EQ(pixelOfValue(-1, 2048), 0);
+    EXPECT_EQ(pixelOfValue(0.999f, 2048), 2046);
+}
+
+TEST(Render, DepthsAndDroppedPoints)
+{
+    const struct { const char *x, *z; int column, depth; } rows[] = {
+        { "0.999", "5", 479, 5 }, { "-1", "5", 0, 5 }, { "0", "46340*46340", 240, (int)(46340.0f * 46340.0f) } };
+    for (auto &row : rows) {
+        sweepLattice(job(row.x, "0", row.z, ONE_POINT, STYLE_HIGHEST_Z));
+        EXPECT_EQ(cellAt(row.column, 240), row.depth) << row.x << " " << row.z;
+    }
+    const struct { const char *x, *z; } dropped[] = { { "1", "5" }, { "(0+-1)^.5", "5" }, { "1/0", "5" },
+        { "0", "(0+-1)^.5" }, { "0", "1/0" }, { "0", "99999*99999" }, { "0", "-5" } };
+    for (auto &row : dropped) {
+        sweepLattice(job(row.x, "0", row.z, ONE_POINT, STYLE_HIGHEST_Z));
+        EXPECT_EQ(cellSum(), 0) << row.x << " " << row.z;
     }
 }
 
-TEST(Render, CountsPerStyleAndVisitsTheDefault63504PointsWithMarksOnlyWhileXRuns)
+TEST(Render, Styles)
 {
-    setFigure("X", "Y", "Z", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 3, 7, 2 });
-    const int styles[4] = { 0, 1, 1, 2 }, expected[4] = { 3, 7, 0, 0 };   // run 2 has depths <= 0
-    for (int run = 0; run < 4; run++) {
-        style = styles[run];
-        if (run == 2)
-            myZForm = toFormula("-Z");
-        renderBy(run % 2);
-        int e = expected[run];
-        EXPECT_TRUE(cellAt(240, 240) == e && cellAt(300, 360) == e && cellAt(360, 300) == e) << run;
-        EXPECT_EQ(cellSum(), 9L * e);
+    const std::vector<float> nine = { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 3, 7, 2 };   // 3 x 3 x 3 points
+    const struct { int style; int cell; } rows[] = { { STYLE_COUNTS, 3 }, { STYLE_HIGHEST_Z, 7 }, { 2, 0 } };
+    for (auto &row : rows) {
+        sweepLattice(job("X", "Y", "Z", nine, row.style));
+        EXPECT_EQ(cellAt(300, 360), row.cell) << row.style;
+        EXPECT_EQ(cellSum(), 9L * row.cell) << row.style;
     }
-    setFigure("0", "0", "0", {});
-    renderBy(true);
+}
+
+TEST(Render, DefaultFigureVisits63504Points)
+{
+    headlessSetup();
+    sweepJob j = documentJob(cells.data(), AREA_PX, point);
+    j.forms[0] = j.forms[1] = toFormula("0");
+    sweepLattice(j);
     EXPECT_EQ(cellAt(240, 240), 63504);
-    EXPECT_TRUE(isGreenMark(500) && isGreenMark(619) && !isGreenMark(499) && !isGreenMark(620));
 }
 
-// Esc shows from loop test escFromTest on, or (when negative) at that one test only.
-static int escTests, escFromTest;
-static bool escFromNthTest()
+// Stops at loop test stopAt and every later one, or (when negative) at that one only.
+struct stopCounter { int tests = 0, stopAt = 0; };
+static bool stopAtTest(void *context)
 {
-    escTests++;
-    return escFromTest > 0 ? escTests >= escFromTest : escTests == -escFromTest;
+    stopCounter &c = *(stopCounter *)context;
+    c.tests++;
+    return c.stopAt > 0 ? c.tests >= c.stopAt : c.tests == -c.stopAt;
 }
 
-static void renderCancelledAt(int escTest, bool compiled)
+static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path)
 {
-    escTests = 0, escFromTest = escTest;
-    renderEscHeld = escTest ? escFromNthTest : escKeyHeld;
-    renderBy(compiled);
-    renderEscHeld = escKeyHeld;
+    stopCounter counter{ 0, stopAt };
+    j.path = path, j.hooks.stop = stopAtTest, j.hooks.context = &counter;
+    sweepLattice(j);
+    std::vector<int> state = cells;
+    for (float t : point)
+        state.push_back(std::bit_cast<int>(t));
+    return state;
 }
 
-TEST(Render, CancelEndsEachSweepAtItsNextTestTheSameOnBothPaths)
+TEST(Render, CancelEndsEachSweepAtItsNextTest)
 {
-    setFigure("X", "Y", "0", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 0, 0, 1 });
-    renderCancelledAt(5, true);                 // loop tests: X, Y, Z (point 0,0), Y, Z <- Esc
-    EXPECT_TRUE(cellSum() == 1 && cellAt(240, 240) == 1 && isGreenMark(500) && !isGreenMark(560));
-    EXPECT_TRUE(Time[0] == 0.25f && Time[1] == 0.5f && Time[2] == 0.0f);
+    // loop tests: X, Y, Z (point 0,0), Y, Z <- stop; then X steps once more
+    std::vector<int> state = cancelledRun(job("X", "Y", "0", { 0, 0.5f, 0.25f, 0, 0.5f, 0.25f, 0, 0, 1 }), 5,
+                                          evaluation::compiled);
+    EXPECT_EQ(cellSum(), 1);
+    EXPECT_EQ(cellAt(240, 240), 1);
+    EXPECT_EQ(point[0], 0.25f);
+    EXPECT_EQ(point[1], 0.5f);
+    EXPECT_EQ(point[2], 0.0f);
+}
+
+TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
+{
     const char *figures[][3] = { { "CX*S(X/Y)", "SX*S(Y/X)", "Z" }, { "S(X*Z)", "C(Y+Z)", "Z*X^Y" },
                                  { "X^.5/4", "T(Y)/9", "9/Z" } };
-    for (int f = 0; f < 3; f++)
-        for (int cancelAt : { 0, 700, -700, 40000, -40000 }) {
-            std::vector<int> state[2];      // the cells, then the bits of the last point
-            for (int path = 0; path < 2; path++) {
-                setFigure(figures[f][0], figures[f][1], figures[f][2], {});
-                Range[7] = f, style = f % 2;
-                renderCancelledAt(cancelAt, path == 1);
-                state[path].assign(life, life + CELL_COUNT);
-                for (float t : Time)
-                    state[path].push_back(std::bit_cast<int>(t));
-            }
-            EXPECT_TRUE(state[0] == state[1]) << f << " " << cancelAt;
-            EXPECT_TRUE(cancelAt > 0 || cellSum() > 0) << f;
+    const std::vector<float> range = { -62.8318f, 62.8318f, 0.5f, -62.8318f, 62.8318f, 0.5f, 0, 0, 1 };
+    for (int f = 0; f < 3; f++) {
+        sweepJob j = job(figures[f][0], figures[f][1], figures[f][2], range, f % 2);
+        j.range[7] = (float)f;
+        for (int stopAt : { 0, 700, -700, 40000, -40000 }) {
+            std::vector<int> reference = cancelledRun(j, stopAt, evaluation::reference);
+            EXPECT_EQ(cancelledRun(j, stopAt, evaluation::compiled), reference) << f << " " << stopAt;
         }
+    }
 }
 
-TEST(Render, EscHeldAtStartDrawsTheLabelClearsTheCellsAndReturnsOnlyOnceReleased)
+// ---- on the screen ----
+
+static bool isGreenMark(int x) { return getpixel(screen, x, 373) == makecol(64, 192, 96); }
+
+TEST(ScreenRender, ProgressMarksSpanTheBox)
 {
-    setFigure("X", "Y", "Z", {});
-    life[100] = 7;
-    key[KEY_ESC] = 1;
-    bool released = false;
-    std::thread releaser([&] { usleep(30000); released = true; key[KEY_ESC] = 0; });
+    headlessSetup();
+    clear(screen);
     render();
-    EXPECT_TRUE(released);
-    releaser.join();
-    EXPECT_TRUE(cellSum() == 0 && !isGreenMark(500));
+    EXPECT_TRUE(isGreenMark(500));
+    EXPECT_TRUE(isGreenMark(619));
+    EXPECT_FALSE(isGreenMark(499));
+    EXPECT_FALSE(isGreenMark(620));
+}
+
+TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
+{
+    headlessSetup();
+    clear(screen);
+    life[100] = 7;
+    key[KEY_ESC] = 1;               // released by the first wait
+    render();
+    EXPECT_EQ(key[KEY_ESC], 0);
+    EXPECT_EQ(life[100], 0);
+    EXPECT_FALSE(isGreenMark(500));
     EXPECT_EQ(getpixel(screen, 496, 368), makecol(99, 99, 99));     // the cancel label's ring
 }

@@ -3,8 +3,7 @@
 // the colour power.
 #include <cstring>
 #include <locale.h>
-#include "app/app.h"
-#include "files/files.h"
+#include "figure/figure.h"
 
 FILE *loadFile;
 

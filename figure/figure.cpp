@@ -1,6 +1,6 @@
-// The figure settings and the working globals, with their start-up values.
+// The figure settings and their start-up values.
 #include <cstring>
-#include "app/app.h"
+#include "figure/figure.h"
 
 char aXForm[FORMULA_TEXT], aYForm[FORMULA_TEXT], aZForm[FORMULA_TEXT];
 myFormula myXForm, myYForm, myZForm;
@@ -10,13 +10,6 @@ int ColorCnt;
 int ColorPow;
 int ColorCur;
 unsigned char style;
-
-BITMAP *buffer;
-BITMAP *mseBlock;
-int *life;
-unsigned char game = 1;
-PALETTE pal;
-buttonRect aButton[BUTTON_COUNT];
 
 void setDefaultTexts()
 {
@@ -46,5 +39,5 @@ void setDefaultSettings()
     ColorCnt = 4;
     ColorPow = 100;
     ColorCur = 0;
-    style = 0;
+    style = STYLE_COUNTS;
 }

@@ -2,32 +2,39 @@
 #include <gtest/gtest.h>
 #include <array>
 #include <climits>
-#include "render/render.h"
+#include <cstring>
+#include "render/lattice.h"
 #include "tests/unit/headless.h"
 
 // Rows are { cell, red, green, blue }; cell i is shown at pixel (i, 2i + 1), so a row-major mix-up shows.
 static void expectColours(std::initializer_list<std::array<int, 4>> table)
 {
     clear_to_color(buffer, makecol(1, 2, 3));
-    memset(life, 0, CELL_COUNT * sizeof life[0]);
+    memset(life, 0, AREA_PX * AREA_PX * sizeof life[0]);
     int i = 0;
     for (auto &row : table)
-        life[i * 480 + 2 * i + 1] = row[0], i++;
+        life[i * AREA_PX + 2 * i + 1] = row[0], i++;
     drawFIG();
     for (i = 0; auto &row : table) {
         rgb c = pixelAt(buffer, i, 2 * i + 1);
         i++;
-        EXPECT_TRUE(c.r == row[1] && c.g == row[2] && c.b == row[3]) << "cell " << row[0] << " gain " << ColorPow;
+        EXPECT_EQ((std::array{ c.r, c.g, c.b }), (std::array{ row[1], row[2], row[3] }))
+            << "cell " << row[0] << " gain " << ColorPow;
     }
 }
 
-TEST(DrawFIG, DefaultRampFallingChannelsOverflowingStopsAndUnusableGains)
+TEST(DrawFIG, DefaultRamp)
 {
     headlessSetup();
     expectColours({ { 0, 0, 0, 0 }, { 1, 0, 0, 100 }, { 3, 0, 45, 255 }, { 5, 0, 245, 255 },
                     { 6, 90, 255, 255 }, { 8, 255, 255, 255 }, { 1000, 255, 255, 255 } });
     ColorPow = 1;
     expectColours({ { 255, 0, 0, 255 }, { 256, 0, 1, 255 }, { 511, 1, 255, 255 }, { 765, 255, 255, 255 } });
+}
+
+TEST(DrawFIG, FallingAndOverflowingChannels)
+{
+    headlessSetup();
     // stop 2 and stop 3 lie so far apart that their difference overflows an int
     const int ramp[12] = { 200, 100, 0,   0, 0, 0,   INT_MIN, INT_MAX, 0,   INT_MAX, INT_MIN, 300 };
     memcpy(Color, ramp, sizeof ramp);
@@ -39,5 +46,6 @@ TEST(DrawFIG, DefaultRampFallingChannelsOverflowingStopsAndUnusableGains)
     }
     ColorPow = INT_MAX;             // 2 * INT_MAX wraps negative in 32 bits
     expectColours({ { 2, 255, 0, 255 }, { INT_MAX, 255, 0, 255 } });
-    EXPECT_TRUE(pixelAt(buffer, 480, 0).b == 3 && pixelAt(buffer, 639, 479).b == 3);
+    EXPECT_EQ(pixelAt(buffer, 480, 0).b, 3);
+    EXPECT_EQ(pixelAt(buffer, 639, 479).b, 3);
 }

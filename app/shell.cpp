@@ -1,0 +1,44 @@
+// Start-up, the main loop with its software pointer, and shutdown.
+#include <cstdlib>
+#include <ctime>
+#include "app/app.h"
+#include "figure/figure.h"
+#include "ui/display.h"
+#include "ui/input.h"
+#include "ui/view.h"
+
+unsigned char game = 1;
+
+// The default formulas are compiled before the random generator is seeded;
+// every formula compiled later draws its R constants from the seeded one.
+bool startup()
+{
+    if (!openDisplay())
+        return false;
+    setDefaultTexts();
+    compileFormulas();
+    setDefaultSettings();
+    drawPanel();
+    srand(time(nullptr));
+    render();
+    drawFIG();
+    return true;
+}
+
+void mainLoop()
+{
+    int clickState = CLICK_NONE;
+    while (game) {
+        frameInput input = nextFrame(&clickState, true);
+        if (input.click)
+            scanClicks(input.x, input.y);
+        if (keyHeld(Key::Esc))
+            game = 0;
+        idle();
+    }
+}
+
+void shutdown()
+{
+    closeDisplay();
+}

@@ -1,0 +1,84 @@
+// The symbol table: every formula character with its token code, what it
+// does and its arithmetic. The evaluator and the compiled programs both
+// compute through these rows, so both give every value with the same
+// operations and roundings. Adding a function or an operator is one row
+// here and its arithmetic beside it.
+#pragma once
+#include <cmath>
+#include <limits>
+#include <utility>
+#include "formula/formula.h"
+
+// What a symbol does. The evaluation passes run in this order: groups,
+// functions, then the three operator ranks from the one that binds tightest.
+enum symbolKind {
+    SYMBOL_NONE,                    // row 0 and the end marker: no character
+    SYMBOL_VARIABLE, SYMBOL_OPEN, SYMBOL_CLOSE,
+    SYMBOL_FUNCTION,                // applies to the one operand after it
+    SYMBOL_POWER, SYMBOL_PRODUCT, SYMBOL_SUM   // combine their two neighbours
+};
+
+// Functions ignore the right operand.
+struct symbolRow {
+    char symbol;
+    symbolKind kind;
+    float (*apply)(float left, float right);
+};
+
+namespace arithmetic {
+
+// The math library works in double; each result is rounded back to float.
+inline float sine(float v, float) { return (float)std::sin((double)v); }
+inline float cosine(float v, float) { return (float)std::cos((double)v); }
+inline float tangent(float v, float) { return (float)std::tan((double)v); }
+inline float power(float base, float exponent) { return (float)std::pow((double)base, (double)exponent); }
+inline float product(float left, float right) { return left * right; }
+inline float sum(float left, float right) { return left + right; }
+inline float difference(float left, float right) { return left - right; }
+
+// Division by zero of either sign gives +infinity, whatever the dividend.
+inline float quotient(float left, float right)
+{
+    if (right == 0)
+        return std::numeric_limits<float>::infinity();
+    return left / right;
+}
+
+} // namespace arithmetic
+
+// Row k is token code -k; a new row at the end takes the next free code.
+inline constexpr symbolRow signOf[] = {
+    { 0,   SYMBOL_NONE,     nullptr },
+    { '^', SYMBOL_POWER,    arithmetic::power },        // TOK_POW
+    { 'S', SYMBOL_FUNCTION, arithmetic::sine },         // TOK_SIN
+    { 'C', SYMBOL_FUNCTION, arithmetic::cosine },       // TOK_COS
+    { 'T', SYMBOL_FUNCTION, arithmetic::tangent },      // TOK_TAN
+    { 'X', SYMBOL_VARIABLE, nullptr },                  // TOK_X
+    { 'Y', SYMBOL_VARIABLE, nullptr },                  // TOK_Y
+    { 'Z', SYMBOL_VARIABLE, nullptr },                  // TOK_Z
+    { '(', SYMBOL_OPEN,     nullptr },                  // TOK_OPEN
+    { ')', SYMBOL_CLOSE,    nullptr },                  // TOK_CLOSE
+    { '*', SYMBOL_PRODUCT,  arithmetic::product },      // TOK_MUL
+    { '/', SYMBOL_PRODUCT,  arithmetic::quotient },     // TOK_DIV
+    { '+', SYMBOL_SUM,      arithmetic::sum },          // TOK_ADD
+    { '-', SYMBOL_SUM,      arithmetic::difference },   // TOK_SUB
+    { 0,   SYMBOL_NONE,     nullptr },                  // TOK_END
+};
+const int SYMBOL_ROWS = sizeof signOf / sizeof signOf[0];
+
+// The arithmetic of a row picked at run time. The rows are known when this
+// is compiled, so each case calls its function directly and the simple ones
+// are inlined, where a call through the row's pointer could not be.
+template <std::size_t... Row>
+inline float applyRow(int symbol, float left, float right, std::index_sequence<Row...>)
+{
+    float result = 0;
+    (void)((symbol == (int)Row && signOf[Row].apply ? (result = signOf[Row].apply(left, right), true) : false)
+           || ...);
+    return result;
+}
+
+inline float applySymbol(int symbol, float left, float right)
+{
+    return applyRow(symbol, left, right, std::make_index_sequence<SYMBOL_ROWS>());
+}

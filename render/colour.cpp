@@ -1,0 +1,71 @@
+// The colour ramp: every cell of a grid through the gain and the four-stop
+// ramp. Only the clamped scaled value decides a colour, so the ramp is worked
+// out once per possible value instead of once per pixel.
+#include <algorithm>
+#include "render/colour.h"
+
+// Truncation toward zero, then into 0..255 so that an out-of-range stop
+// channel never spills into a neighbouring channel of a packed pixel.
+static int channelOf(double value)
+{
+    if (value <= 0.0)
+        return 0;
+    if (value >= 255.0)
+        return 255;
+    return (int)value;
+}
+
+static rampColour colourAt(const int color[12], int scaled)
+{
+    int segment = 0;
+    int weight = scaled;
+    if (weight > 255) {
+        weight -= 255;
+        segment = 1;
+    }
+    if (weight > 255) {
+        weight -= 255;
+        segment = 2;
+    }
+    int out[3];
+    for (int c = 0; c < 3; c++) {
+        // in double: the difference of two int channels may not fit an int
+        double from = color[segment * 3 + c];
+        double to = color[segment * 3 + 3 + c];
+        out[c] = channelOf(from + weight * (to - from) / 255.0);
+    }
+    return rampColour{ out[0], out[1], out[2] };
+}
+
+void buildRamp(const int color[12], rampColour ramp[RAMP_TOP + 1])
+{
+    for (int v = 0; v <= RAMP_TOP; v++)
+        ramp[v] = colourAt(color, v);
+}
+
+// The product of cell and gain is taken in 64 bits so that it cannot
+// overflow; beyond either end of the ramp the colour no longer changes.
+int scaledValue(int cell, int gain)
+{
+    long long value = (long long)cell * gain;
+    return (int)std::clamp(value, 0LL, (long long)RAMP_TOP);
+}
+
+// Rows are written in bands of 16 and blocks of 120 columns: the 120 cell
+// columns of a block then stay in the first-level cache for all 16 rows,
+// where a whole row would step through every column of the grid.
+const int BAND_ROWS = 16;
+const int BLOCK_COLUMNS = 120;
+
+void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows)
+{
+    for (int top = 0; top < size; top += BAND_ROWS) {
+        int bottom = std::min(top + BAND_ROWS, size);
+        for (int left = 0; left < size; left += BLOCK_COLUMNS) {
+            int right = std::min(left + BLOCK_COLUMNS, size);
+            for (int y = top; y < bottom; y++)
+                for (int x = left; x < right; x++)
+                    rows[y][x] = palette[scaledValue(cells[(long)x * size + y], gain)];
+        }
+    }
+}

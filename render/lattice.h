@@ -1,0 +1,53 @@
+// The render core: sweeps a figure's lattice into a square grid of cells.
+// It knows no screen and no keys: where it stops and what happens between
+// points are decided by the hooks its caller passes, so the on-screen render
+// and a headless caller run exactly the same sweep.
+#pragma once
+#include "figure/figure.h"
+
+const int AREA_PX = 480;            // side of the on-screen drawing area, in pixels and cells
+
+// Pixel column (or row) of a formula value on a grid of size pixels:
+// trunc(value * size/2) + size/2 with the product in single precision, or -1
+// when the point falls off the grid (NaN, infinite or huge values included).
+int pixelOfValue(float value, int size = AREA_PX);
+
+enum class evaluation {
+    reference,                      // evaluate on copies of the records at every point
+    compiled                        // the records' programs, run axis by axis
+};
+
+// Decided by the caller while a sweep runs; a null hook does nothing.
+struct sweepHooks {
+    // Asked at every loop test, after the range test; true ends that sweep,
+    // and each enclosing sweep then finishes its iteration and ends at its
+    // own next test.
+    bool (*stop)(void *context) = nullptr;
+    // Called at the end of every iteration of an axis's sweep, before its
+    // step: after each point (axis 2), each Z sweep (1), each Y sweep (0).
+    void (*stepDone)(void *context, int axis, const float point[3]) = nullptr;
+    void *context = nullptr;
+};
+
+struct sweepJob {
+    float range[9];                 // Xmin Xmax Xskip Ymin Ymax Yskip Zmin Zmax Zskip
+    unsigned char style;            // STYLE_COUNTS, STYLE_HIGHEST_Z; any other leaves the cells 0
+    myFormula forms[3];             // X, Y and Z formulas
+    int size;                       // the grid is size x size cells
+    int *cells;                     // cell (x, y) is cells[x * size + y]
+    float *point;                   // the sweep's X, Y, Z; left where the sweep stopped
+    evaluation path = evaluation::compiled;
+    sweepHooks hooks;
+    // This job records only the X values whose index in the X sweep is
+    // xPart modulo xParts, so that several jobs can share one figure.
+    int xPart = 0, xParts = 1;
+};
+
+// A job for the figure settings as they are now.
+sweepJob documentJob(int *cells, int size, float *point);
+
+// Clears the job's cells, then sweeps X, Y, Z (each from its minimum while
+// it is at most the maximum, stepping in single precision) and records every
+// point whose X and Y formula values land on the grid: style 0 counts the
+// points of a cell, style 1 keeps its highest truncated Z value above 0.
+void sweepLattice(const sweepJob &job);

@@ -1,0 +1,107 @@
+// Start-up and shutdown of the screen layer, and the picture as a BMP file.
+#include <allegro.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <sys/stat.h>
+#include "render/lattice.h"
+#include "ui/display.h"
+#include "ui/screen.h"
+#include "ui/view.h"
+
+static PALETTE pal;                 // the BMP writer takes one; a 32-bit picture does not use it
+
+static bool fail(const char *what)
+{
+    fprintf(stderr, "latticegraph: %s\n", what);
+    return false;
+}
+
+static bool openScreen()
+{
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
+        return fail("cannot open a display. It needs a graphical desktop (X11 with DISPLAY set); "
+                    "without one, run it under xvfb-run.");
+    if (install_keyboard() != 0) {
+        allegro_exit();
+        return fail("cannot use the keyboard of the display.");
+    }
+    install_timer();
+    set_color_depth(32);
+    if (set_gfx_mode(GFX_AUTODETECT, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0) {
+        char line[400];
+        snprintf(line, sizeof line, "the display refused the 640x480 32-bit graphics mode (%s). "
+                 "Use a display that offers it, for example xvfb-run -s \"-screen 0 640x480x24\".",
+                 allegro_error);
+        allegro_exit();
+        return fail(line);
+    }
+    install_mouse();
+    return true;
+}
+
+static bool createSurfaces()
+{
+    buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    mseBlock = create_bitmap(32, 64);
+    life = new (std::nothrow) int[AREA_PX * AREA_PX]();
+    if (!buffer || !mseBlock || !life)
+        return false;
+    clear(buffer);
+    makePointerImage();
+    return true;
+}
+
+bool openDisplay()
+{
+    if (!openScreen())
+        return false;
+    if (!createSurfaces()) {
+        closeDisplay();
+        allegro_exit();
+        return fail("out of memory: cannot create the picture bitmaps or the cell buffer.");
+    }
+    return true;
+}
+
+bool openHeadless()
+{
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
+        return false;
+    set_color_depth(32);
+    screen = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    return screen && createSurfaces();
+}
+
+void closeDisplay()
+{
+    if (buffer)
+        destroy_bitmap(buffer);
+    if (mseBlock)
+        destroy_bitmap(mseBlock);
+    delete[] life;
+    buffer = nullptr;
+    mseBlock = nullptr;
+    life = nullptr;
+}
+
+// save_bmp writes a 32-bit picture as a 54-byte header and 24-bit rows padded
+// to four bytes. It does not check its last write, so a full disk can leave a
+// shorter file behind while it reports success.
+static long bmpFileSize(BITMAP *bmp)
+{
+    long row = (bmp->w * 3L + 3) & ~3L;
+    return 54 + row * bmp->h;
+}
+
+static bool fileHasSize(const char *path, long size)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == size;
+}
+
+bool saveBufferBMP(const char *path)
+{
+    return save_bmp(path, buffer, pal) == 0 && fileHasSize(path, bmpFileSize(buffer));
+}

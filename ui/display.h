@@ -1,0 +1,16 @@
+// Bringing the screen layer up and down.
+#pragma once
+
+// The graphics library with a 640x480 32-bit display, the keyboard, the
+// timer and the mouse, and the picture's bitmaps. On failure it says why on
+// stderr and returns false.
+bool openDisplay();
+
+// The library without a display, for the tools and the tests: memory
+// bitmaps stand in for the screen; keys and mouse are plain state.
+bool openHeadless();
+
+void closeDisplay();                // releases what either of them made
+
+// buffer as a BMP file; true only when the whole file was written.
+bool saveBufferBMP(const char *path);

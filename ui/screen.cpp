@@ -1,0 +1,146 @@
+// The picture and drawButton, the one primitive behind every boxed label.
+#include <allegro.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "ui/screen.h"
+
+BITMAP *buffer;
+BITMAP *mseBlock;
+buttonRect aButton[BUTTON_COUNT];
+
+BITMAP *display()
+{
+    return screen;
+}
+
+int rgbColour(int r, int g, int b)
+{
+    return makecol(r, g, b);
+}
+
+rgb coloursOf(int pixel)
+{
+    return rgb{ getr(pixel), getg(pixel), getb(pixel) };
+}
+
+static int clampChannel(int v)
+{
+    return std::clamp(v, 0, 255);
+}
+
+// The face is one flat fill; only the ring is shaded pixel by pixel, from a
+// table of its shades (they vary along the diagonals only). The prompt box is
+// redrawn on every key, so this is kept cheap.
+static void fillButton(BITMAP *target, int x, int y, int w, int h, int colour, int border)
+{
+    if (w <= 0 || h <= 0)
+        return;
+    int r = getr(colour), g = getg(colour), b = getb(colour);
+    std::vector<int> shadeOf(w + h);          // shadeOf[i - j + h - 1]
+    for (int d = 0; d < w + h; d++) {
+        // the ring darkens toward the bottom-left and lightens toward the top-right
+        int shade = -29 + d - (h - 1);
+        shadeOf[d] = makecol(clampChannel(r + shade), clampChannel(g + shade), clampChannel(b + shade));
+    }
+    if (w > 2 * border && h > 2 * border)
+        rectfill(target, x + border, y + border, x + w - border - 1, y + h - border - 1, colour);
+    for (int j = 0; j < h; j++) {
+        for (int i = 0; i < w; i++) {
+            bool ring = i < border || j < border || i >= w - border || j >= h - border;
+            if (!ring) {
+                i = w - border - 1;         // over the face to the right-hand ring
+                continue;
+            }
+            putpixel(target, x + i, y + j, shadeOf[i - j + h - 1]);
+        }
+    }
+}
+
+// Bytes in a whole UTF-8 character starting at s, or 0 if none starts there.
+static int utf8Length(const unsigned char *s)
+{
+    int need = s[0] < 0x80 ? 1
+             : s[0] >= 0xC2 && s[0] <= 0xDF ? 2
+             : s[0] >= 0xE0 && s[0] <= 0xEF ? 3
+             : s[0] >= 0xF0 && s[0] <= 0xF4 ? 4 : 0;
+    for (int k = 1; k < need; k++)
+        if ((s[k] & 0xC0) != 0x80)          // the terminator ends a broken character here too
+            return 0;
+    return need;
+}
+
+// The library reads every text as UTF-8, and a broken sequence makes it read
+// past the terminator or never return. A typed character keeps only its low
+// byte, and file names and figure files may hold any byte, so a byte that is
+// not part of a whole character is drawn as '?'.
+static std::string drawableText(const char *label)
+{
+    std::string text;
+    for (const unsigned char *s = (const unsigned char *)label; *s != 0;) {
+        int n = utf8Length(s);
+        text.append(n ? (const char *)s : "?", n ? n : 1);
+        s += n ? n : 1;
+    }
+    return text;
+}
+
+// A label is centred as if it had at most 100 characters (the font is 8
+// pixels wide); a longer one runs over its box.
+const int LABEL_LIMIT = 100;
+
+void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
+                int colour, int border, int id)
+{
+    if (id >= 0 && id < BUTTON_COUNT)
+        aButton[id] = buttonRect{ x, y, w, h };
+
+    int r = getr(colour), g = getg(colour), b = getb(colour);
+    int light = makecol(std::min(r + 40, 255), std::min(g + 40, 255), std::min(b + 40, 255));
+    int dark = makecol(std::max(r - 40, 0), std::max(g - 40, 0), std::max(b - 40, 0));
+
+    fillButton(target, x, y, w, h, colour, border);
+
+    int n = 0;
+    while (n < LABEL_LIMIT && label[n] != 0)
+        n++;
+    int tx = x + w / 2 - 4 * n;
+    std::string text = drawableText(label);
+    // dark edge below, light edge above, black text on top
+    textprintf_ex(target, font, tx, y + h / 2 - 3, dark, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, y + h / 2 - 5, light, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, y + h / 2 - 4, 0, -1, "%s", text.c_str());
+}
+
+void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border)
+{
+    drawButton(target, label, box.x, box.y, box.w, box.h, colour, border, -1);
+}
+
+// The pointer fans out from its hot spot, the top-left pixel, over the
+// upper-left triangle of a 32 x 32 cell; the rest is transparent magenta.
+void makePointerImage()
+{
+    clear_to_color(mseBlock, makecol(255, 0, 255));
+    for (int i = 0; i < 32; i++) {
+        int r = std::min(16 * i, 255);
+        int g = 8 * i;
+        int b = std::clamp(16 * i - 128, 0, 255);
+        line(mseBlock, 31 - i, i, 0, 0, makecol(r, g, b));
+    }
+}
+
+void copyToScreen()
+{
+    acquire_screen();
+    blit(buffer, screen, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
+    release_screen();
+}
+
+void showFrame(int mx, int my)
+{
+    blit(buffer, mseBlock, mx, my, 0, 32, 32, 32);
+    masked_blit(mseBlock, buffer, 0, 0, mx, my, 32, 32);
+    copyToScreen();
+    blit(mseBlock, buffer, 0, 32, mx, my, 32, 32);
+}

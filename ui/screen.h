@@ -1,0 +1,43 @@
+// The screen layer: the picture, the boxes drawn on it and the library's
+// screen. Together with ui/input.h and the display start-up, the only code
+// that calls the graphics library; everything above draws through here.
+#pragma once
+
+struct BITMAP;                      // the library's bitmap; only this layer looks inside
+
+const int SCREEN_W_PX = 640, SCREEN_H_PX = 480;
+
+struct buttonRect { int x, y, w, h; };
+
+// Boxes that several parts of the program draw.
+const buttonRect PROMPT_BOX = { 40, 224, 560, 32 };      // both entry prompts and the delete question
+const buttonRect NOTE_BOX = { 40, 192, 560, 32 };        // a note just above the prompt box
+const buttonRect BANNER_BOX = { 0, 224, 640, 32 };       // the full-width banners
+const buttonRect PROGRESS_BOX = { 496, 368, 128, 32 };   // the panel's "Loading Bar": render progress
+
+// The panel's clickable buttons, by id; drawButton records them.
+const int BUTTON_COUNT = 28;
+extern buttonRect aButton[BUTTON_COUNT];
+
+extern BITMAP *buffer;              // the whole picture, copied to the screen each frame
+extern BITMAP *mseBlock;            // rows 0..31 pointer image, rows 32..63 saved background
+
+// The library's screen. Modal boxes are drawn straight on it, so the next
+// frame's copy of buffer removes them.
+BITMAP *display();
+
+int rgbColour(int r, int g, int b); // a packed pixel of the picture's format
+struct rgb { int r, g, b; };
+rgb coloursOf(int pixel);
+
+// A shaded box with a centred label. An id of 0 or more records the
+// rectangle in aButton for the click dispatcher.
+void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
+                int colour, int border, int id);
+void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border);
+
+void makePointerImage();
+// Pointer on, buffer to the screen, pointer off: everything else always sees
+// buffer without the pointer.
+void showFrame(int mx, int my);
+void copyToScreen();                // buffer to the screen as it is

@@ -1,0 +1,76 @@
+// The figure on the screen: the render core and the colour ramp, connected
+// to buffer, the keys and the progress box.
+#include <allegro.h>
+#include "render/colour.h"
+#include "render/lattice.h"
+#include "ui/input.h"
+#include "ui/screen.h"
+#include "ui/view.h"
+
+int *life;
+
+void drawFIG()
+{
+    rampColour ramp[RAMP_TOP + 1];
+    buildRamp(Color, ramp);
+    uint32_t palette[RAMP_TOP + 1];
+    for (int v = 0; v <= RAMP_TOP; v++)
+        palette[v] = makecol32(ramp[v].r, ramp[v].g, ramp[v].b);
+    uint32_t *rows[AREA_PX];
+    for (int y = 0; y < AREA_PX; y++)
+        rows[y] = (uint32_t *)buffer->line[y];
+    paintCells(life, AREA_PX, ColorPow, palette, rows);
+}
+
+// The marks run along the progress box just inside its 4-pixel border: a
+// green one above the label and a blue one below it, per X value.
+const int MARK_INSET = 4;
+const int MARK_HEIGHT = 4;
+const int MARK_SPAN = PROGRESS_BOX.w - 2 * MARK_INSET;
+
+int progressColumn(float x, float xMin, float xMax)
+{
+    if (xMax == xMin)
+        return -1;
+    float column = ((x - xMin) * (float)MARK_SPAN) / (xMax - xMin) + (float)(PROGRESS_BOX.x + MARK_INSET);
+    if (!(column > -1.0f && column < (float)SCREEN_W_PX))
+        return -1;
+    return (int)column;
+}
+
+static void drawProgressMarks(float x)
+{
+    int column = progressColumn(x, Range[0], Range[1]);
+    if (column < 0)
+        return;
+    int top = PROGRESS_BOX.y + MARK_INSET, bottom = PROGRESS_BOX.y + PROGRESS_BOX.h - MARK_INSET - MARK_HEIGHT;
+    vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
+    vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
+}
+
+static bool escHeld(void *)
+{
+    return keyHeld(Key::Esc);
+}
+
+// F1 refreshes after every point, F2 after every Z sweep, F3 after every Y sweep.
+static const Key refreshKeyOf[3] = { Key::F3, Key::F2, Key::F1 };
+
+static void stepDone(void *, int axis, const float point[3])
+{
+    if (keyHeld(refreshKeyOf[axis])) {
+        drawFIG();
+        copyToScreen();
+    }
+    if (axis == 0)
+        drawProgressMarks(point[0]);
+}
+
+void render()
+{
+    drawBox(display(), "Esc to Cancel", PROGRESS_BOX, rgbColour(128, 128, 128), 4);
+    sweepJob job = documentJob(life, AREA_PX, Time);
+    job.hooks = sweepHooks{ escHeld, stepDone, nullptr };
+    sweepLattice(job);
+    waitKeyRelease(Key::Esc);
+}
