@@ -1,7 +1,9 @@
 // The sweep. Coordinates are accumulated in single precision, so the number
 // of points a sweep visits follows from float rounding of its steps, and a
 // step too small to move a coordinate never ends (only a stop hook does).
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include "render/lattice.h"
 
@@ -19,6 +21,54 @@ static inline int pixelOnGrid(float value, float half, int offset)
 int pixelOfValue(float value, int size)
 {
     return pixelOnGrid(value, (float)(size / 2), size / 2);
+}
+
+// Where the float grid around v stops being uniform in the direction of a
+// rising sweep: the top of v's binade, or for a negative v the end of its
+// binade toward zero. The grid is uniform from -2^-125 to 2^-125.
+static double uniformGridEnd(float v)
+{
+    float magnitude = std::fabs(v);
+    if (magnitude < 0x1p-125f)
+        return 0x1p-125;
+    int e = std::ilogb(magnitude);
+    return v > 0 ? std::ldexp(1.0, e + 1) : -std::ldexp(1.0, e);
+}
+
+// On a uniform grid every step of a rising sweep adds the same amount (after
+// a first step that may settle a tie onto an even value), so the steps that
+// stay on the grid and at most maximum can be taken at once.
+static long long stepsAtOnce(float v, float maximum, float next, float after)
+{
+    double d = (double)next - v;
+    if ((double)after - next != d)
+        return 0;
+    double toGridEnd = std::floor((uniformGridEnd(v) - v) / d) - 1;
+    double toMaximum = std::floor(((double)maximum - v) / d);
+    double n = std::min(toGridEnd, toMaximum);
+    return n >= 2 ? (long long)std::min(n, 0x1p60) : 0;
+}
+
+long long sweepValueCount(float minimum, float maximum, float skip)
+{
+    long long count = 0;
+    float v = minimum;
+    while (v <= maximum) {
+        float next = v + skip;
+        if (std::isnan(next))
+            return count + 1;       // NaN ends the sweep at its next test
+        if (!(next > v))
+            return -1;              // stays at or below v, so at most maximum for ever
+        long long n = stepsAtOnce(v, maximum, next, next + skip);
+        if (n > 0) {
+            count += n;
+            v = (float)(v + n * ((double)next - v));
+        } else {
+            count++;
+            v = next;
+        }
+    }
+    return count;
 }
 
 // A depth that is NaN, infinite or beyond the int range counts as below

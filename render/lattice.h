@@ -12,6 +12,12 @@ const int AREA_PX = 480;            // side of the on-screen drawing area, in pi
 // when the point falls off the grid (NaN, infinite or huge values included).
 int pixelOfValue(float value, int size = AREA_PX);
 
+// The number of values a sweep from minimum while at most maximum, stepping
+// by skip in single precision, visits; -1 when it never ends (a skip of 0 or
+// less, an infinite range, or a skip too small to move the value somewhere
+// on the way). Worked out binade by binade, so it is quick for any count.
+long long sweepValueCount(float minimum, float maximum, float skip);
+
 enum class evaluation {
     reference,                      // evaluate on copies of the records at every point
     compiled                        // the records' programs, run axis by axis

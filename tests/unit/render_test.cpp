@@ -146,3 +146,29 @@ TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
     EXPECT_FALSE(isGreenMark(500));
     EXPECT_EQ(getpixel(screen, 496, 368), makecol(99, 99, 99));     // the cancel label's ring
 }
+
+static long long countByStepping(float low, float high, float step)
+{
+    long long count = 0;
+    for (float v = low; v <= high && count <= 50000000; v = v + step)
+        count++;
+    return count > 50000000 ? -1 : count;
+}
+
+TEST(SweepCount, MatchesStepping)
+{
+    const float rows[][3] = { { -62.8318f, 62.8318f, 0.5f }, { 0, 0, 1 }, { 1, 0, 1 }, { 0, 1, NAN }, { NAN, 1, 1 },
+        { 0, 60, 0.003f }, { 0, 2, 0.00005f }, { -1e-40f, 1e-40f, 1e-45f }, { 0, 16777216, 1 }, { 8388607, 8388610, 0.5f },
+        { 8388600, 8388610, 1.5f }, { -3.14f, 3.14f, 0.02f }, { 1, 4000, 1 }, { -1e30f, -1e29f, 1e28f },
+        { 0, 1e7f, 0.75f }, { 0.1f, 7, 0.3f }, { -100, 100, 1.0f / 3 }, { 1, INFINITY, 1e38f } };
+    for (auto &r : rows)
+        EXPECT_EQ(sweepValueCount(r[0], r[1], r[2]), countByStepping(r[0], r[1], r[2])) << r[0] << " " << r[1] << " " << r[2];
+}
+
+TEST(SweepCount, NeverEnding)
+{
+    const float rows[][3] = { { 0, 1, 0 }, { 0, 1, -0.5f }, { -INFINITY, 1, 1 }, { 0, INFINITY, 1 }, { 0, 1e9f, 1 },
+        { -1e9f, 0, 1 }, { 0, 1, 0.0000003f * 1e-40f } };
+    for (auto &r : rows)
+        EXPECT_EQ(sweepValueCount(r[0], r[1], r[2]), -1) << r[0] << " " << r[1] << " " << r[2];
+}
