@@ -52,7 +52,7 @@ TEST(VecMath, StridedFloatsAndSpecialValuesMatchTheScalarFunctionsAndRarelyFallB
         for (size_t i = 0; i < in.size(); i++)
             want[i] = f.scalar(in[i]);
         long at = firstDifference(got, want);
-        EXPECT_EQ(at, -1) << f.name << " of " << (at < 0 ? 0 : in[at]);
+        EXPECT_EQ(at, -1) << f.name << " of bits " << std::hex << (at < 0 ? 0 : bitsOf(in[at]));
         // zero and subnormal results and non-finite inputs are under 1% of the bit patterns
         EXPECT_LT(fallbacks, (int)in.size() / 50) << f.name;
     }
@@ -140,7 +140,8 @@ TEST(VecMath, PowPairsAndSpecialCasesMatchTheScalarFunction)
     for (size_t i = 0; i < base.size(); i++)
         want[i] = powerOf(base[i], exponent[i]);
     long at = firstDifference(got, want);
-    EXPECT_EQ(at, -1) << "pow(" << (at < 0 ? 0 : base[at]) << ", " << (at < 0 ? 0 : exponent[at]) << ")";
+    EXPECT_EQ(at, -1) << "pow of bits " << std::hex << (at < 0 ? 0 : bitsOf(base[at])) << ", "
+                      << (at < 0 ? 0 : bitsOf(exponent[at]));
     EXPECT_LT(fallbacks, (int)base.size() / 2);   // overflow, NaN and raw bit patterns are about 40%
 }
 
