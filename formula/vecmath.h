@@ -6,8 +6,8 @@
 // a lane whose rounding to float is not certain is recomputed by the C
 // library. Elsewhere every value comes from the C library.
 //
-// out may be the same array as an input, or must not overlap it. n <= 0 does
-// nothing. Each call returns how many of its values the C library computed
+// out must either be one of the input arrays or not overlap them. n <= 0
+// does nothing. Each call returns how many of its values the C library computed
 // (n on the scalar path), which tells how often the vector path falls back.
 #pragma once
 
