@@ -1,0 +1,93 @@
+// Array versions of the formula functions: the scalar path and the run-time
+// choice of the vector path. The vector path lives in vecmath_avx2.cpp, the
+// only file built for AVX2, and is called only after the processor has been
+// seen to have it.
+#include "formula/vecmath.h"
+#include "formula/formula_internal.h"
+#include <atomic>
+
+#ifdef LATTICE_HAVE_SLEEF
+// Defined in vecmath_avx2.cpp. They call back the scalar function given for
+// every lane whose rounding they cannot vouch for, so the C library is always
+// entered from code built for any x86-64, and the reference expression lives
+// in formula_internal.h alone.
+int sinArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
+int cosArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
+int tanArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
+int powArrayAvx2(const float *base, const float *exponent, float *out, int n,
+                 float (*scalar)(float, float));
+#endif
+
+static std::atomic<bool> vectorWanted{true};
+
+// SLEEF's AVX2 functions use fused multiply-add as well; every processor
+// with AVX2 so far has it, but a missing one would fault, not just be slow.
+static bool processorHasVectorPath()
+{
+#ifdef LATTICE_HAVE_SLEEF
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    return false;
+#endif
+}
+
+static bool vectorAvailable()
+{
+    static const bool available = processorHasVectorPath();
+    return available;
+}
+
+bool vectorMathActive() { return vectorWanted.load(std::memory_order_relaxed) && vectorAvailable(); }
+
+void useVectorMath(bool wanted) { vectorWanted.store(wanted, std::memory_order_relaxed); }
+
+static float sineFallback(float v) { return sineOf(v); }
+static float cosineFallback(float v) { return cosineOf(v); }
+static float tangentFallback(float v) { return tangentOf(v); }
+static float powerFallback(float base, float exponent) { return powerOf(base, exponent); }
+
+static int eachValue(float (*f)(float), const float *in, float *out, int n)
+{
+    for (int i = 0; i < n; i++)
+        out[i] = f(in[i]);
+    return n > 0 ? n : 0;
+}
+
+int sinArray(const float *in, float *out, int n)
+{
+#ifdef LATTICE_HAVE_SLEEF
+    if (vectorMathActive())
+        return sinArrayAvx2(in, out, n, sineFallback);
+#endif
+    return eachValue(sineFallback, in, out, n);
+}
+
+int cosArray(const float *in, float *out, int n)
+{
+#ifdef LATTICE_HAVE_SLEEF
+    if (vectorMathActive())
+        return cosArrayAvx2(in, out, n, cosineFallback);
+#endif
+    return eachValue(cosineFallback, in, out, n);
+}
+
+int tanArray(const float *in, float *out, int n)
+{
+#ifdef LATTICE_HAVE_SLEEF
+    if (vectorMathActive())
+        return tanArrayAvx2(in, out, n, tangentFallback);
+#endif
+    return eachValue(tangentFallback, in, out, n);
+}
+
+int powArray(const float *base, const float *exponent, float *out, int n)
+{
+#ifdef LATTICE_HAVE_SLEEF
+    if (vectorMathActive())
+        return powArrayAvx2(base, exponent, out, n, powerFallback);
+#endif
+    for (int i = 0; i < n; i++)
+        out[i] = powerFallback(base[i], exponent[i]);
+    return n > 0 ? n : 0;
+}

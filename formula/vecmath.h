@@ -1,0 +1,24 @@
+// Array versions of the formula functions: out[i] is bit for bit the float
+// that sineOf, cosineOf, tangentOf and powerOf give for the same inputs.
+//
+// Where the processor has AVX2 (and the FMA that SLEEF's AVX2 code uses) and
+// the build has SLEEF, four values at a time are computed in double by SLEEF;
+// a lane whose rounding to float is not certain is recomputed by the C
+// library. Elsewhere every value comes from the C library.
+//
+// out must either be one of the input arrays or not overlap them. n <= 0
+// does nothing. Each call returns how many of its values the C library computed
+// (n on the scalar path), which tells how often the vector path falls back.
+#pragma once
+
+int sinArray(const float *in, float *out, int n);
+int cosArray(const float *in, float *out, int n);
+int tanArray(const float *in, float *out, int n);
+int powArray(const float *base, const float *exponent, float *out, int n);
+
+// True when the calls above take the vector path.
+bool vectorMathActive();
+
+// false forces the scalar path; true returns to the vector path where the
+// processor and the build have it. For timing and comparing the two paths.
+void useVectorMath(bool wanted);
