@@ -25,13 +25,18 @@ struct symbolRow {
     float (*apply)(float left, float right);
 };
 
+// The math library works in double; each result is rounded back to float.
+inline float sineOf(float v) { return (float)std::sin((double)v); }
+inline float cosineOf(float v) { return (float)std::cos((double)v); }
+inline float tangentOf(float v) { return (float)std::tan((double)v); }
+inline float powerOf(float base, float exponent) { return (float)std::pow((double)base, (double)exponent); }
+
 namespace arithmetic {
 
-// The math library works in double; each result is rounded back to float.
-inline float sine(float v, float) { return (float)std::sin((double)v); }
-inline float cosine(float v, float) { return (float)std::cos((double)v); }
-inline float tangent(float v, float) { return (float)std::tan((double)v); }
-inline float power(float base, float exponent) { return (float)std::pow((double)base, (double)exponent); }
+inline float sine(float v, float) { return sineOf(v); }
+inline float cosine(float v, float) { return cosineOf(v); }
+inline float tangent(float v, float) { return tangentOf(v); }
+inline float power(float base, float exponent) { return powerOf(base, exponent); }
 inline float product(float left, float right) { return left * right; }
 inline float sum(float left, float right) { return left + right; }
 inline float difference(float left, float right) { return left - right; }

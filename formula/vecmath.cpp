@@ -3,19 +3,11 @@
 // only file built for AVX2, and is called only after the processor has been
 // seen to have it.
 #include "formula/vecmath.h"
-#include "formula/formula_internal.h"
+#include "formula/symbols.h"
 #include <atomic>
 
 #ifdef LATTICE_HAVE_SLEEF
-// Defined in vecmath_avx2.cpp. They call back the scalar function given for
-// every lane whose rounding they cannot vouch for, so the C library is always
-// entered from code built for any x86-64, and the reference expression lives
-// in formula_internal.h alone.
-int sinArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
-int cosArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
-int tanArrayAvx2(const float *in, float *out, int n, float (*scalar)(float));
-int powArrayAvx2(const float *base, const float *exponent, float *out, int n,
-                 float (*scalar)(float, float));
+#include "formula/vecmath_avx2.h"   // the reference expressions stay in formula/symbols.h
 #endif
 
 static std::atomic<bool> vectorWanted{true};

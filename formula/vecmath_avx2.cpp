@@ -24,6 +24,7 @@
 #include <sleef.h>
 #include <cfloat>
 #include <cstdint>
+#include "formula/vecmath_avx2.h"
 
 const int64_t MIDPOINT_MARGIN = 8;                  // in double ULPs
 const int64_t EXTRA_BITS = 29;                      // fraction bits a double has beyond a float

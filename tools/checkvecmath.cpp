@@ -23,7 +23,7 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-#include "formula/formula_internal.h"
+#include "formula/symbols.h"
 #include "formula/vecmath.h"
 
 const int THREADS = 2;

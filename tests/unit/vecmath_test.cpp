@@ -1,5 +1,5 @@
 // Vector math: the array functions against the scalar formula functions, bit for bit (NaN matches NaN).
-#include "formula/formula_internal.h"
+#include "formula/symbols.h"
 #include "formula/vecmath.h"
 #include <gtest/gtest.h>
 #include <bit>
