@@ -121,17 +121,20 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
 
 // ---- on the screen ----
 
-static bool isGreenMark(int x) { return getpixel(screen, x, 373) == makecol(64, 192, 96); }
+// The marks run just inside the progress box's 4-pixel border.
+const int FIRST_MARK = PROGRESS_BOX.x + 4, LAST_MARK = PROGRESS_BOX.x + PROGRESS_BOX.w - 5;
+
+static bool isGreenMark(int x) { return getpixel(screen, x, PROGRESS_BOX.y + 5) == makecol(64, 192, 96); }
 
 TEST(ScreenRender, ProgressMarksSpanTheBox)
 {
     headlessSetup();
     clear(screen);
     render();
-    EXPECT_TRUE(isGreenMark(500));
-    EXPECT_TRUE(isGreenMark(619));
-    EXPECT_FALSE(isGreenMark(499));
-    EXPECT_FALSE(isGreenMark(620));
+    EXPECT_TRUE(isGreenMark(FIRST_MARK));
+    EXPECT_TRUE(isGreenMark(LAST_MARK));
+    EXPECT_FALSE(isGreenMark(FIRST_MARK - 1));
+    EXPECT_FALSE(isGreenMark(LAST_MARK + 1));
 }
 
 TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
@@ -143,8 +146,8 @@ TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
     render();
     EXPECT_EQ(key[KEY_ESC], 0);
     EXPECT_EQ(life[100], 0);
-    EXPECT_FALSE(isGreenMark(500));
-    EXPECT_EQ(getpixel(screen, 496, 368), makecol(99, 99, 99));     // the cancel label's ring
+    EXPECT_FALSE(isGreenMark(FIRST_MARK));
+    EXPECT_EQ(getpixel(screen, PROGRESS_BOX.x, PROGRESS_BOX.y), makecol(99, 99, 99));  // the cancel label's ring
 }
 
 static long long countByStepping(float low, float high, float step)
