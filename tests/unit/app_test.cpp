@@ -99,21 +99,22 @@ TEST(Panel, HitRectangles)
     }
 }
 
-TEST(Panel, ValueLabelsFollowTheSettings)
+TEST(Panel, PowLabelFollowsTheGain)
 {
     headlessSetup();
-    const buttonRect powLabel = { 528, 288, 64, 16 };
-    auto area = [&] {
+    drawPanel();
+    const int POW_UP = 22, POW_DOWN = 23;
+    const buttonRect up = aButton[POW_UP], down = aButton[POW_DOWN];
+    auto label = [&] {                  // the value label between the two buttons
         std::string rows;
-        for (int y = powLabel.y; y < powLabel.y + powLabel.h; y++)
-            rows.append((const char *)buffer->line[y] + 4 * powLabel.x, 4 * powLabel.w);
+        for (int y = down.y; y < down.y + down.h; y++)
+            rows.append((const char *)buffer->line[y] + 4 * (down.x + down.w), 4 * (up.x - down.x - down.w));
         return rows;
     };
-    drawPanel();
-    std::string before = area();
-    scanClicks(600, 290);           // Pow +
+    std::string before = label();
+    scanClicks(up.x, up.y);
     EXPECT_EQ(ColorPow, 101);
-    EXPECT_NE(area(), before);
-    scanClicks(510, 290);           // Pow -
-    EXPECT_EQ(area(), before);
+    EXPECT_NE(label(), before);
+    scanClicks(down.x, down.y);
+    EXPECT_EQ(label(), before);
 }
