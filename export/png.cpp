@@ -33,8 +33,14 @@ static void quietWarning(png_structp, png_const_charp)
 {
 }
 
+// zlib level 2 instead of the default 6: on 4096x4096 starter figures it
+// wrote 1.5 to 4.4 times faster for files 13% to 74% larger, and a large
+// export spent as long compressing as rendering.
+const int COMPRESSION_LEVEL = 2;
+
 static void writeHeader(png_structp png, png_infop info, int size)
 {
+    png_set_compression_level(png, COMPRESSION_LEVEL);
     png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
