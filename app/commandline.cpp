@@ -203,11 +203,23 @@ static int runWindow(const char *figure)
     return STATUS_DONE;
 }
 
+// "--export a.fig a.fig" would replace the figure with its picture.
+static bool sameFile(const char *a, const char *b)
+{
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
+}
+
 static int runExport(const commandLine &command)
 {
     bool isDefault = strcmp(command.figure, "default") == 0;
     if (!loadFigure(isDefault ? nullptr : command.figure))
         return STATUS_USAGE;
+    if (!isDefault && sameFile(command.figure, command.request.outPath)) {
+        fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
+        return STATUS_USAGE;
+    }
     switch (exportFigure(command.request)) {
     case exportOutcome::written:
         return STATUS_DONE;

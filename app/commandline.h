@@ -10,7 +10,8 @@
 enum exitStatus {
     STATUS_DONE = 0,
     STATUS_FAILED = 1,              // an export failed, or there is no display for the window
-    STATUS_USAGE = 2                // a usage error, an unreadable figure, a sweep that never ends
+    STATUS_USAGE = 2                // a usage error, an unreadable figure, a sweep that never ends,
+                                    // an output file that is the figure itself
 };
 
 enum class commandAction { window, exportPicture, help, version, usageError };

@@ -129,25 +129,38 @@ static bool sweepsEnd(const exportPlan &plan, const char *figure)
 
 // ---- the output file ----
 
-// Why path cannot be written, found before a long render: 0, or an errno value.
-static int outputProblem(const char *path)
+// The file that is replaced: a link is followed, so that the link stays and
+// its target gets the picture.
+static std::string writtenPath(const char *path)
 {
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode))
-        return EISDIR;
-    std::string folder = path;
-    size_t slash = folder.find_last_of('/');
-    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    if (stat(folder.c_str(), &info) != 0)
-        return errno;
-    if (!S_ISDIR(info.st_mode))
-        return ENOTDIR;
-    return access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+    char *target = realpath(path, nullptr);
+    std::string written = target ? target : path;
+    free(target);
+    return written;
 }
 
-static void reportWriteFailure(const char *path, int error)
+// Why path cannot be written, found before a long render; empty if it can.
+// Only a regular file is replaced: renaming over a device or a pipe (as root,
+// /dev/null) would put a file in its place.
+static std::string outputProblem(const std::string &path)
 {
-    fprintf(stderr, "latticegraph: cannot write %s: %s\n", path, strerror(error));
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return strerror(EISDIR);
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return "it is not a regular file";
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (stat(folder.c_str(), &info) != 0)
+        return strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return strerror(ENOTDIR);
+    return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : strerror(errno);
+}
+
+static void reportWriteFailure(const char *path, const std::string &reason)
+{
+    fprintf(stderr, "latticegraph: cannot write %s: %s\n", path, reason.c_str());
 }
 
 struct writeProgress {
@@ -162,8 +175,8 @@ static bool rowWritten(void *context, int y)
     return !interruptRequested();
 }
 
-// Colours the cells as drawFIG does and writes them; the cells are released
-// before the picture is made, so the two never need memory together twice.
+// Colours the cells as drawFIG does and writes them. The cells are released
+// once painted, so that compressing the picture needs only its own memory.
 static bool writePicture(std::vector<int> cells, int size, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
@@ -185,17 +198,17 @@ static bool writePicture(std::vector<int> cells, int size, const char *path, int
 
 // ---- the whole export ----
 
-static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan)
+static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan, const std::string &path)
 {
     std::vector<int> cells = sweepExport(plan, progressLine::shown());
     if (interruptRequested())
         return exportOutcome::interrupted;
     int error = 0;
-    if (writePicture(std::move(cells), plan.size, request.outPath, &error))
+    if (writePicture(std::move(cells), plan.size, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;
-    reportWriteFailure(request.outPath, error);
+    reportWriteFailure(request.outPath, strerror(error));
     return exportOutcome::failed;
 }
 
@@ -205,14 +218,15 @@ exportOutcome exportFigure(const exportRequest &request)
     exportPlan plan = planExport(request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;
-    if (int problem = outputProblem(request.outPath)) {
+    std::string path = writtenPath(request.outPath);
+    if (std::string problem = outputProblem(path); !problem.empty()) {
         reportWriteFailure(request.outPath, problem);
         return exportOutcome::failed;
     }
     catchInterrupts();
     exportOutcome outcome;
     try {
-        outcome = renderAndWrite(request, plan);
+        outcome = renderAndWrite(request, plan, path);
     } catch (const std::bad_alloc &) {
         fprintf(stderr, "latticegraph: cannot export %s: not enough memory for a %dx%d picture\n",
                 request.figureName, plan.size, plan.size);

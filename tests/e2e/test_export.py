@@ -106,9 +106,16 @@ class Export(harness.AppTestCase):
                  'cannot export %s: the Y sweep never ends: its skip 0 is not above 0' % self.path('f.fig')),
                 (['default', out, '--refine', '1e-12,1,1'], 2, 'cannot export default: the X sweep never ends: '
                  'its skip 5e-13 (the figure\'s 0.5 scaled) is too small to move X somewhere between -62.8318 and 62.8318')]
+        rows.append(([self.path('f.fig'), self.path('f.fig')], 2, 'cannot write %s: it is the figure being exported'
+                     % self.path('f.fig')))
+        os.mkfifo(self.path('pipe'))
+        rows.append((['default', self.path('pipe')], 1, 'cannot write %s: it is not a regular file' % self.path('pipe')))
         for args, status, message in rows:
             self.assertEqual(self.run_cli('--export', *args), (status, '', 'latticegraph: %s\n' % message))
-        self.assertEqual(sorted(os.listdir(self.dir.name)), ['f.fig', 'file'])
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ['f.fig', 'file', 'pipe'])
+        os.symlink('file', self.path('link'))       # a link is written through, and stays
+        self.export('default', 'link')
+        self.assertEqual((os.readlink(self.path('link')), read_png(blocker)[0]), ('file', 480))
 
     def test_ill_formed_formula_warns_and_draws(self):
         fig = self.figure_with(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
