@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "export/export.h"
@@ -230,6 +231,10 @@ exportOutcome exportFigure(const exportRequest &request)
     } catch (const std::bad_alloc &) {
         fprintf(stderr, "latticegraph: cannot export %s: not enough memory for a %dx%d picture\n",
                 request.figureName, plan.size, plan.size);
+        return exportOutcome::failed;
+    } catch (const std::system_error &failure) {
+        fprintf(stderr, "latticegraph: cannot export %s: cannot start a thread (%s)\n", request.figureName,
+                failure.what());
         return exportOutcome::failed;
     }
     if (outcome == exportOutcome::interrupted)
