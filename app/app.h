@@ -5,7 +5,10 @@
 
 extern unsigned char game;          // the main loop runs while it is nonzero
 
-bool startup();                     // false after saying on stderr why the program cannot run
+// false after saying on stderr why the program cannot run. With
+// figureLoaded the figure settings already hold a figure read from a file,
+// which is shown as if chosen with Load; otherwise the defaults are set.
+bool startup(bool figureLoaded = false);
 void mainLoop();
 void shutdown();
 

@@ -1,11 +1,7 @@
 // latticegraph: a formula grapher of point clouds.
-#include "app/app.h"
+#include "app/commandline.h"
 
-int main()
+int main(int argc, char **argv)
 {
-    if (!startup())
-        return 1;
-    mainLoop();
-    shutdown();
-    return 0;
+    return runCommandLine(argc, argv);
 }

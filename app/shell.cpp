@@ -10,16 +10,21 @@
 unsigned char game = 1;
 
 // The default formulas are compiled before the random generator is seeded;
-// every formula compiled later draws its R constants from the seeded one.
-bool startup()
+// every formula compiled later draws its R constants from the seeded one,
+// and so does a figure given at start, as a loaded one does.
+bool startup(bool figureLoaded)
 {
     if (!openDisplay())
         return false;
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
+    if (!figureLoaded) {
+        setDefaultTexts();
+        compileFormulas();
+        setDefaultSettings();
+    }
     drawPanel();
     srand(time(nullptr));
+    if (figureLoaded)
+        compileFormulas();
     render();
     drawFIG();
     return true;

@@ -20,35 +20,75 @@ static bool isKnownToken(int t)
     return (t >= 0 && t < FORMULA_SLOTS) || (kindOf(t) != SYMBOL_NONE);
 }
 
-// May token t stand directly after token previous (TOK_END: at the start)?
-static bool mayFollow(int previous, int t)
+// The fault of token t directly after token previous (TOK_END: at the start).
+static formulaFault faultBetween(int previous, int t)
 {
     if (isFunctionToken(previous) && !startsOperand(t))
-        return false;
+        return FAULT_FUNCTION_WITHOUT_OPERAND;
     if (isOperatorToken(previous) && !startsOperand(t) && !isFunctionToken(t))
-        return false;
+        return t == TOK_CLOSE ? FAULT_OPERATOR_BEFORE_CLOSE : FAULT_TWO_OPERATORS;
     if (isOperatorToken(t) && !endsOperand(previous))
-        return false;
-    return !(previous == TOK_OPEN && t == TOK_CLOSE);
+        return previous == TOK_OPEN ? FAULT_OPERATOR_AFTER_OPEN : FAULT_STARTS_WITH_OPERATOR;
+    return previous == TOK_OPEN && t == TOK_CLOSE ? FAULT_EMPTY_GROUP : FAULT_NONE;
 }
 
-bool isWellFormed(const myFormula &formula)
+static formulaFault faultAtEnd(int count, int depth, int previous)
+{
+    if (count == 0)
+        return FAULT_NO_OPERAND;
+    if (depth > 0)
+        return FAULT_UNCLOSED_GROUP;
+    if (isFunctionToken(previous))
+        return FAULT_ENDS_WITH_FUNCTION;
+    return isOperatorToken(previous) ? FAULT_ENDS_WITH_OPERATOR : FAULT_NONE;
+}
+
+formulaFault faultOf(const myFormula &formula)
 {
     int depth = 0;
     int previous = TOK_END;
     for (int i = 0; i < FORMULA_SLOTS; i++) {
         int t = formula.tokens[i];
         if (t == TOK_END)
-            return i > 0 && depth == 0 && !isFunctionToken(previous) && !isOperatorToken(previous);
-        if (!isKnownToken(t) || !mayFollow(previous, t))
-            return false;
+            return faultAtEnd(i, depth, previous);
+        if (!isKnownToken(t))
+            return FAULT_UNKNOWN_TOKEN;
+        if (formulaFault fault = faultBetween(previous, t); fault != FAULT_NONE)
+            return fault;
         if (t == TOK_OPEN)
             depth++;
         if (t == TOK_CLOSE && --depth < 0)
-            return false;
+            return FAULT_UNMATCHED_CLOSE;
         previous = t;
     }
-    return false;       // no end marker inside the record
+    return FAULT_NO_END;
+}
+
+bool isWellFormed(const myFormula &formula)
+{
+    return faultOf(formula) == FAULT_NONE;
+}
+
+const char *faultText(formulaFault fault)
+{
+    static const char *const texts[] = {
+        "is well-formed",
+        "holds no number or variable",
+        "holds a token this program does not know",
+        "has no end marker",
+        "starts with an operator",
+        "has an operator right after \"(\"",
+        "has two operators in a row",
+        "has an operator right before \")\"",
+        "has a function without its operand",
+        "has empty parentheses",
+        "has a \")\" without a \"(\" before it",
+        "has a \"(\" that is never closed",
+        "ends with an operator",
+        "ends with a function",
+    };
+    static_assert(sizeof texts / sizeof texts[0] == FAULT_ENDS_WITH_FUNCTION + 1, "one text per fault");
+    return texts[fault];
 }
 
 // Handles are slots of values. Every token makes at most one new value (a

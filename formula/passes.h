@@ -23,6 +23,28 @@ inline int axisOf(int variableToken) { return TOK_X - variableToken; }
 // directly followed by an operand and every operator between two terms.
 bool isWellFormed(const myFormula &formula);
 
+// Why a record is not well-formed: the first fault found from the left.
+enum formulaFault {
+    FAULT_NONE,
+    FAULT_NO_OPERAND,               // no token at all ("", "xyz")
+    FAULT_UNKNOWN_TOKEN,            // a code or constant index outside the tables (made by hand)
+    FAULT_NO_END,                   // no end marker within the record (made by hand)
+    FAULT_STARTS_WITH_OPERATOR,     // "+X"
+    FAULT_OPERATOR_AFTER_OPEN,      // "(*X)"
+    FAULT_TWO_OPERATORS,            // "X*/Y"
+    FAULT_OPERATOR_BEFORE_CLOSE,    // "(X+)"
+    FAULT_FUNCTION_WITHOUT_OPERAND, // "SCX", "S^X", "(S)"
+    FAULT_EMPTY_GROUP,              // "()"
+    FAULT_UNMATCHED_CLOSE,          // "X)"
+    FAULT_UNCLOSED_GROUP,           // "(X"
+    FAULT_ENDS_WITH_OPERATOR,       // "X+"
+    FAULT_ENDS_WITH_FUNCTION        // "XS"
+};
+formulaFault faultOf(const myFormula &formula);
+
+// The fault in plain words, to follow 'formula "..."': "ends with an operator".
+const char *faultText(formulaFault fault);
+
 // The passes work on a list of handles (zero or more: operands) and token
 // codes (negative), ended by TOK_END. A Domain says what a handle stands for
 // and makes new ones:

@@ -143,8 +143,8 @@ def text_fits(span, box, length):
 # ---- the program under test ----
 
 class App:
-    def __init__(self, gallery=None, screenshots=True):
-        self.dir = tempfile.mkdtemp(prefix='latticegraph-e2e-')
+    def __init__(self, gallery=None, screenshots=True, args=()):
+        self.dir, self.args = tempfile.mkdtemp(prefix='latticegraph-e2e-'), list(args)
         self.proc = self.xvfb = None
         os.makedirs(self.path('gallery'))
         for name, content in (gallery or {}).items():
@@ -167,7 +167,7 @@ class App:
             self.env = dict(os.environ, DISPLAY=':' + r.readline().strip())
         for attempt in (1, 2):
             with open(self.path('program.log'), 'ab') as log:
-                self.proc = subprocess.Popen([PROGRAM], cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
+                self.proc = subprocess.Popen([PROGRAM] + self.args, cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
                                              stdout=log, stderr=log, preexec_fn=_die_with_parent)
             if self._wait_ready():
                 return self

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 #include "formula/formula.h"
+#include "formula/passes.h"
 
 static std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
 
@@ -102,4 +103,24 @@ TEST(Evaluator, IllFormedIsNaN)
         EXPECT_TRUE(std::isnan(evaluate(f)));
         EXPECT_TRUE(std::isnan(runProgram(compileProgram(f), point)));
     }
+    EXPECT_EQ(faultOf(noEnd), FAULT_NO_END);
+    EXPECT_EQ(faultOf(badCode), FAULT_UNKNOWN_TOKEN);
+}
+
+// Why a list is ill-formed: the first fault from the left.
+TEST(Evaluator, Faults)
+{
+    const struct { const char *text; formulaFault fault; } rows[] = {
+        { "CX*S(X/Y)", FAULT_NONE }, { "X Y", FAULT_NONE }, { "-X", FAULT_NONE },
+        { "", FAULT_NO_OPERAND }, { "xyz q", FAULT_NO_OPERAND },
+        { "+X", FAULT_STARTS_WITH_OPERATOR }, { "(*X)", FAULT_OPERATOR_AFTER_OPEN },
+        { "X*/Y", FAULT_TWO_OPERATORS }, { "--X", FAULT_TWO_OPERATORS }, { "(X+)", FAULT_OPERATOR_BEFORE_CLOSE },
+        { "SCX", FAULT_FUNCTION_WITHOUT_OPERAND }, { "S^X", FAULT_FUNCTION_WITHOUT_OPERAND },
+        { "(S)", FAULT_FUNCTION_WITHOUT_OPERAND }, { "()", FAULT_EMPTY_GROUP }, { "X()Y", FAULT_EMPTY_GROUP },
+        { "X)", FAULT_UNMATCHED_CLOSE }, { "X)+(Y", FAULT_UNMATCHED_CLOSE }, { "((X)", FAULT_UNCLOSED_GROUP },
+        { "X+", FAULT_ENDS_WITH_OPERATOR }, { "X-", FAULT_ENDS_WITH_OPERATOR }, { "XS", FAULT_ENDS_WITH_FUNCTION },
+    };
+    for (auto &row : rows)
+        EXPECT_EQ(faultOf(toFormula(row.text)), row.fault) << row.text;
+    EXPECT_STREQ(faultText(FAULT_ENDS_WITH_OPERATOR), "ends with an operator");
 }

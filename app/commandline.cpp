@@ -1,0 +1,256 @@
+// Parsing the command line, the usage text, and the dispatch to the window
+// or the export.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+#include "app/app.h"
+#include "app/commandline.h"
+#include "figure/figure.h"
+
+#ifndef LATTICE_VERSION
+#define LATTICE_VERSION "unknown"
+#endif
+
+// --help prints it to stdout; a usage error prints it to stderr.
+static const char *const USAGE[] = {
+    "Usage: latticegraph [FIGURE.fig]",
+    "       latticegraph --export FIGURE.fig|default OUT.png [--size N] [--refine X,Y,Z] [--threads N]",
+    "Opens the window with FIGURE.fig loaded (or the default figure), or exports a figure as a PNG file.",
+    "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT; no display needed",
+    "  --size N             the picture is N x N pixels, N even from 16 to 16384 (default 480)",
+    "  --refine X,Y,Z       each axis's skip becomes skip x factor (default 480/N,480/N,1: the window's colours)",
+    "  --threads N          render on N threads (default: one per core)",
+    "  --help               show this text and exit",
+    "  --version            show the version and exit",
+    "Exit status: 0 done; 1 the export failed, or no display for the window; 2 a usage error, an unreadable",
+    "figure or a sweep that never ends. Ctrl+C stops an export by its signal (status 130) and writes nothing.",
+    "Example: latticegraph --export gallery/rose.fig rose.png --size 2048",
+};
+
+static void printUsage(FILE *out)
+{
+    for (const char *line : USAGE)
+        fprintf(out, "%s\n", line);
+}
+
+// ---- option values ----
+
+const int MAX_THREADS = 1024;
+
+// A whole decimal number from low to high, nothing else in the text.
+static bool wholeNumber(const char *text, long low, long high, int *value)
+{
+    char *end;
+    errno = 0;
+    long n = strtol(text, &end, 10);
+    if (end == text || *end != 0 || errno != 0 || n < low || n > high || text[0] == ' ')
+        return false;
+    *value = (int)n;
+    return true;
+}
+
+static bool readSize(const char *text, exportRequest &request)
+{
+    return wholeNumber(text, EXPORT_SIZE_MIN, EXPORT_SIZE_MAX, &request.size) && request.size % 2 == 0;
+}
+
+// Three finite factors above 0, separated by commas.
+static bool readRefine(const char *text, exportRequest &request)
+{
+    const char *p = text;
+    for (int axis = 0; axis < 3; axis++) {
+        char *end;
+        double factor = strtod(p, &end);
+        if (end == p || !std::isfinite(factor) || !(factor > 0) || *end != (axis < 2 ? ',' : 0))
+            return false;
+        request.refine[axis] = factor;
+        p = end + 1;
+    }
+    request.refineGiven = true;
+    return true;
+}
+
+static bool readThreads(const char *text, exportRequest &request)
+{
+    return wholeNumber(text, 1, MAX_THREADS, &request.threads);
+}
+
+// The options that take a value; all of them belong to --export.
+static const struct valueOption {
+    const char *name;
+    bool (*read)(const char *text, exportRequest &request);
+    const char *expected;
+} VALUE_OPTIONS[] = {
+    { "--size", readSize, "an even number from 16 to 16384" },
+    { "--refine", readRefine, "three numbers above 0 with commas between, like 0.5,0.5,1" },
+    { "--threads", readThreads, "a number from 1 to 1024" },
+};
+
+static const valueOption *valueOptionNamed(const std::string &name)
+{
+    for (const valueOption &option : VALUE_OPTIONS)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+// ---- parsing ----
+
+static commandLine usageError(commandLine command, const std::string &problem)
+{
+    command.action = commandAction::usageError;
+    command.problem = problem;
+    return command;
+}
+
+// One option at argv[*i] (--name or --name=value), its value taken from the
+// next argument when it needs one. An empty text: it was read.
+static std::string readOption(int argc, const char *const *argv, int *i, commandLine &command)
+{
+    std::string arg = argv[*i];
+    size_t equals = arg.find('=');
+    const valueOption *option = valueOptionNamed(arg.substr(0, equals));
+    if (!option)
+        return "unknown option " + arg;
+    const char *value = equals != std::string::npos ? argv[*i] + equals + 1 : *i + 1 < argc ? argv[++*i] : nullptr;
+    if (!value)
+        return std::string(option->name) + " needs a value: " + option->expected;
+    if (!option->read(value, command.request))
+        return std::string(option->name) + " takes " + option->expected + ", not \"" + value + "\"";
+    return "";
+}
+
+static commandLine finishExport(commandLine command, const std::vector<const char *> &operands)
+{
+    if (operands.size() != 2)
+        return usageError(command, "--export needs a figure (or default) and an output file");
+    command.action = commandAction::exportPicture;
+    command.figure = operands[0];
+    command.request.figureName = operands[0];
+    command.request.outPath = operands[1];
+    return command;
+}
+
+commandLine parseCommandLine(int argc, const char *const *argv)
+{
+    commandLine command;
+    std::vector<const char *> operands;
+    bool exporting = false, optionsEnded = false;
+    std::string exportOption;               // the first option that needs --export
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(argv[i]);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            command.action = commandAction::help;
+            return command;
+        } else if (arg == "--version") {
+            command.action = commandAction::version;
+            return command;
+        } else if (arg == "--export") {
+            exporting = true;
+        } else if (std::string problem = readOption(argc, argv, &i, command); !problem.empty()) {
+            return usageError(command, problem);
+        } else if (exportOption.empty()) {
+            exportOption = arg.substr(0, arg.find('='));
+        }
+    }
+    if (exporting)
+        return finishExport(command, operands);
+    if (!exportOption.empty())
+        return usageError(command, exportOption + " is only for --export");
+    if (operands.size() > 1)
+        return usageError(command, "the window opens one figure file, not " + std::to_string(operands.size()));
+    command.figure = operands.empty() ? nullptr : operands[0];
+    return command;
+}
+
+// ---- running ----
+
+// The settings as a Load of path leaves them at start: the defaults, then
+// every field the file holds. No path: the defaults alone.
+static bool loadFigure(const char *path)
+{
+    setDefaultTexts();
+    compileFormulas();
+    setDefaultSettings();
+    if (!path)
+        return true;
+    struct stat info;
+    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode))
+        errno = EISDIR;             // a folder opens for reading, then yields nothing
+    else if (readFIG(path))
+        return true;
+    fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, strerror(errno));
+    return false;
+}
+
+// The figure is read before the display opens: an unreadable file opens no window.
+static int runWindow(const char *figure)
+{
+    if (figure && !loadFigure(figure))
+        return STATUS_USAGE;
+    if (!startup(figure != nullptr))
+        return STATUS_FAILED;
+    mainLoop();
+    shutdown();
+    return STATUS_DONE;
+}
+
+// "--export a.fig a.fig" would replace the figure with its picture.
+static bool sameFile(const char *a, const char *b)
+{
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
+}
+
+static int runExport(const commandLine &command)
+{
+    bool isDefault = strcmp(command.figure, "default") == 0;
+    if (!loadFigure(isDefault ? nullptr : command.figure))
+        return STATUS_USAGE;
+    if (!isDefault && sameFile(command.figure, command.request.outPath)) {
+        fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
+        return STATUS_USAGE;
+    }
+    switch (exportFigure(command.request)) {
+    case exportOutcome::written:
+        return STATUS_DONE;
+    case exportOutcome::refused:
+        return STATUS_USAGE;
+    case exportOutcome::interrupted:
+        return endByInterrupt();
+    case exportOutcome::failed:
+        break;
+    }
+    return STATUS_FAILED;
+}
+
+int runCommandLine(int argc, const char *const *argv)
+{
+    commandLine command = parseCommandLine(argc, argv);
+    switch (command.action) {
+    case commandAction::help:
+        printUsage(stdout);
+        return STATUS_DONE;
+    case commandAction::version:
+        printf("latticegraph %s\n", LATTICE_VERSION);
+        return STATUS_DONE;
+    case commandAction::usageError:
+        fprintf(stderr, "latticegraph: %s\n", command.problem.c_str());
+        printUsage(stderr);
+        return STATUS_USAGE;
+    case commandAction::exportPicture:
+        return runExport(command);
+    case commandAction::window:
+        break;
+    }
+    return runWindow(command.figure);
+}

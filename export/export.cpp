@@ -1,0 +1,253 @@
+// The export: checks the figure, sweeps it on every core, colours the cells
+// and writes the PNG file, saying on stderr what went wrong and why.
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <system_error>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "export/export.h"
+#include "export/png.h"
+#include "export/progress.h"
+#include "formula/passes.h"
+#include "render/colour.h"
+
+static const char AXIS_NAME[3] = { 'X', 'Y', 'Z' };
+
+// ---- the figure as the export sees it ----
+
+// Formula text as it may be shown on a terminal: bytes outside printable
+// ASCII (from a hostile file) and quotes are written as escapes.
+static std::string shownText(const char *text)
+{
+    std::string shown;
+    for (const unsigned char *c = (const unsigned char *)text; *c; c++) {
+        char escape[8];
+        bool plain = *c >= 0x20 && *c < 0x7F && *c != '"' && *c != '\\';
+        snprintf(escape, sizeof escape, plain ? "%c" : "\\x%02X", *c);
+        shown += escape;
+    }
+    return shown;
+}
+
+// The X and Y formulas always decide where a point lands; Z only in style 2.
+static void warnDrawsNothing()
+{
+    const myFormula *forms[3] = { &myXForm, &myYForm, &myZForm };
+    const char *texts[3] = { aXForm, aYForm, aZForm };
+    int used = style == STYLE_HIGHEST_Z ? 3 : 2;
+    for (int f = 0; f < used; f++) {
+        formulaFault fault = faultOf(*forms[f]);
+        if (fault != FAULT_NONE)
+            fprintf(stderr, "warning: %c formula \"%s\" %s; it draws nothing\n", AXIS_NAME[f],
+                    shownText(texts[f]).c_str(), faultText(fault));
+    }
+    if (style != STYLE_COUNTS && style != STYLE_HIGHEST_Z)
+        fprintf(stderr, "warning: the figure's style field is %d, neither 0 (Style 1) nor 1 (Style 2); "
+                        "the picture is empty\n", style);
+}
+
+static int processorCount()
+{
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        return CPU_COUNT(&allowed);
+    long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? (int)online : 1;
+}
+
+// Every thread holds a grid of its own; together they may take half the
+// memory of the machine at most.
+static int threadsFor(const exportRequest &request, long long xValues)
+{
+    int threads = request.threads > 0 ? request.threads : processorCount();
+    double grid = (double)request.size * request.size * sizeof(int);
+    double memory = (double)sysconf(_SC_PHYS_PAGES) * sysconf(_SC_PAGE_SIZE);
+    if (memory > 0)
+        threads = (int)std::fmin(threads, std::fmax(1.0, std::floor(memory / 2 / grid)));
+    if (xValues > 0 && xValues < threads)
+        threads = (int)xValues;
+    return threads;
+}
+
+exportPlan planExport(const exportRequest &request)
+{
+    exportPlan plan;
+    double factor[3] = { (double)AREA_PX / request.size, (double)AREA_PX / request.size, 1.0 };
+    if (request.refineGiven)
+        memcpy(factor, request.refine, sizeof factor);
+    memcpy(plan.range, Range, sizeof plan.range);
+    for (int a = 0; a < 3; a++) {
+        float *axis = plan.range + 3 * a;
+        axis[2] = (float)((double)axis[2] * factor[a]);
+        plan.values[a] = sweepValueCount(axis[0], axis[1], axis[2]);
+    }
+    plan.size = request.size;
+    plan.threads = threadsFor(request, plan.values[0]);
+    return plan;
+}
+
+static std::string skipShown(const exportPlan &plan, int axis)
+{
+    char text[100];
+    float skip = Range[3 * axis + 2], scaled = plan.range[3 * axis + 2];
+    if (scaled == skip)
+        snprintf(text, sizeof text, "%g", (double)skip);
+    else
+        snprintf(text, sizeof text, "%g (the figure's %g scaled)", (double)scaled, (double)skip);
+    return text;
+}
+
+// There is no Esc here: a sweep that would never end is refused, by name.
+static bool sweepsEnd(const exportPlan &plan, const char *figure)
+{
+    for (int a = 0; a < 3; a++) {
+        if (plan.values[a] >= 0)
+            continue;
+        const float *axis = plan.range + 3 * a;
+        std::string skip = skipShown(plan, a);
+        fprintf(stderr, "latticegraph: cannot export %s: the %c sweep never ends: ", figure, AXIS_NAME[a]);
+        if (!(axis[2] > 0))
+            fprintf(stderr, "its skip %s is not above 0\n", skip.c_str());
+        else if (std::isinf(axis[0]) || std::isinf(axis[1]))
+            fprintf(stderr, "its range runs to infinity\n");
+        else
+            fprintf(stderr, "its skip %s is too small to move %c somewhere between %g and %g\n",
+                    skip.c_str(), AXIS_NAME[a], (double)axis[0], (double)axis[1]);
+        return false;
+    }
+    for (int a = 0; a < 3; a++)
+        if (plan.values[a] == 0)
+            fprintf(stderr, "warning: the %c sweep visits no value (from %g to %g); the picture is empty\n",
+                    AXIS_NAME[a], (double)plan.range[3 * a], (double)plan.range[3 * a + 1]);
+    return true;
+}
+
+// ---- the output file ----
+
+// The file that is replaced: a link is followed, so that the link stays and
+// its target gets the picture.
+static std::string writtenPath(const char *path)
+{
+    char *target = realpath(path, nullptr);
+    std::string written = target ? target : path;
+    free(target);
+    return written;
+}
+
+// Why path cannot be written, found before a long render; empty if it can.
+// Only a regular file is replaced: renaming over a device or a pipe (as root,
+// /dev/null) would put a file in its place.
+static std::string outputProblem(const std::string &path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return strerror(EISDIR);
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return "it is not a regular file";
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (stat(folder.c_str(), &info) != 0)
+        return strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return strerror(ENOTDIR);
+    return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : strerror(errno);
+}
+
+static void reportWriteFailure(const char *path, const std::string &reason)
+{
+    fprintf(stderr, "latticegraph: cannot write %s: %s\n", path, reason.c_str());
+}
+
+struct writeProgress {
+    progressLine line{ "writing  ", "rows" };
+    int size;
+};
+
+static bool rowWritten(void *context, int y)
+{
+    writeProgress &progress = *(writeProgress *)context;
+    progress.line.update(y + 1, progress.size);
+    return !interruptRequested();
+}
+
+// Colours the cells as drawFIG does and writes them. The cells are released
+// once painted, so that compressing the picture needs only its own memory.
+static bool writePicture(std::vector<int> cells, int size, const char *path, int *error)
+{
+    rampColour ramp[RAMP_TOP + 1];
+    buildRamp(Color, ramp);
+    uint32_t palette[RAMP_TOP + 1];
+    for (int v = 0; v <= RAMP_TOP; v++)
+        palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
+    std::vector<uint32_t> pixels((size_t)size * size);
+    std::vector<uint32_t *> rows(size);
+    for (int y = 0; y < size; y++)
+        rows[y] = pixels.data() + (size_t)y * size;
+    paintCells(cells.data(), size, ColorPow, palette, rows.data());
+    std::vector<int>().swap(cells);
+    writeProgress progress{ .size = size };
+    bool written = writePNG(path, size, rows.data(), rowWritten, &progress, error);
+    progress.line.finish();
+    return written;
+}
+
+// ---- the whole export ----
+
+static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan, const std::string &path)
+{
+    std::vector<int> cells = sweepExport(plan, progressLine::shown());
+    if (interruptRequested())
+        return exportOutcome::interrupted;
+    int error = 0;
+    if (writePicture(std::move(cells), plan.size, path.c_str(), &error))
+        return exportOutcome::written;
+    if (interruptRequested())
+        return exportOutcome::interrupted;
+    reportWriteFailure(request.outPath, strerror(error));
+    return exportOutcome::failed;
+}
+
+exportOutcome exportFigure(const exportRequest &request)
+{
+    warnDrawsNothing();
+    exportPlan plan = planExport(request);
+    if (!sweepsEnd(plan, request.figureName))
+        return exportOutcome::refused;
+    std::string path = writtenPath(request.outPath);
+    if (std::string problem = outputProblem(path); !problem.empty()) {
+        reportWriteFailure(request.outPath, problem);
+        return exportOutcome::failed;
+    }
+    catchInterrupts();
+    exportOutcome outcome;
+    try {
+        outcome = renderAndWrite(request, plan, path);
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "latticegraph: cannot export %s: not enough memory for a %dx%d picture\n",
+                request.figureName, plan.size, plan.size);
+        return exportOutcome::failed;
+    } catch (const std::system_error &failure) {
+        fprintf(stderr, "latticegraph: cannot export %s: cannot start a thread (%s)\n", request.figureName,
+                failure.what());
+        return exportOutcome::failed;
+    }
+    if (outcome == exportOutcome::interrupted)
+        fprintf(stderr, "latticegraph: interrupted; %s was not written\n", request.outPath);
+    return outcome;
+}
+
+int endByInterrupt()
+{
+    int signal = interruptSignal();
+    if (signal == 0)
+        return 1;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return 128 + signal;
+}

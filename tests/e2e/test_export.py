@@ -1,0 +1,149 @@
+"""The command line: --export against the window's ScreenShot and against a
+figure given at start, the messages and statuses of its failures, Ctrl+C,
+and the same bytes on one thread or many."""
+import os
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+
+import harness
+from test_files import read_bmp
+
+LOAD, SCREENSHOT, LOADING_BAR, FIRST_ENTRY = (520, 344), (560, 360), (496, 368, 128, 32), (255, 128, 0)
+SHOWN = ['crystal.fig', 'rose.fig', 'sphere.fig', 'tunnel.fig']      # Style 1 and Style 2 figures
+OPTIONS = ['--export', '--size', '--refine', '--threads', '--help', '--version']
+USAGE_LINE = 'Usage: latticegraph [FIGURE.fig]'
+
+
+def read_png(path):
+    """Width and top-down RGB bytes of an 8-bit RGB PNG (decoded by ImageMagick)."""
+    with open(path, 'rb') as f:
+        head = f.read(26)
+    width, _, depth, colour = struct.unpack('>IIBB', head[16:26])
+    assert head[:8] == b'\x89PNG\r\n\x1a\n' and (depth, colour) == (8, 2), 'not an 8-bit RGB PNG'
+    return width, subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], capture_output=True, check=True).stdout
+
+
+def read(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+def area(rgb, width):
+    return b''.join(rgb[3 * width * y:3 * (width * y + harness.AREA)] for y in range(harness.AREA))
+
+
+class Export(harness.AppTestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, name, content=None):
+        p = os.path.join(self.dir.name, name)
+        if content is not None:
+            with open(p, 'wb') as f:
+                f.write(content)
+        return p
+
+    def run_cli(self, *args, env=None):
+        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env)
+        return r.returncode, r.stdout.decode(), r.stderr.decode()
+
+    def export(self, figure, name, *options):
+        out = self.path(name)
+        self.assertEqual(self.run_cli('--export', figure, out, *options), (0, '', ''))
+        return out
+
+    def figure_with(self, fields):
+        return self.path('f.fig', (' '.join(fields) + ' 0 0 0 0 0 255 0 255 255 255 255 255 1 100').encode())
+
+    def test_size_480_is_the_screenshot_area(self):
+        files = {name: read(os.path.join(sys.argv[2], name)) for name in SHOWN}
+        app = self.start_app(gallery=files)
+        loading_bar = app.shot().region(*LOADING_BAR)
+        for i, name in enumerate(SHOWN):
+            app.click(*LOAD)
+            app.wait_for(lambda s: s.px(4, 4) == FIRST_ENTRY, 'the Load list')
+            app.click(96, 16 * i + 8)
+            app.park()
+            app.wait_for(lambda s: s.px(4, 4) != FIRST_ENTRY and s.region(*LOADING_BAR) == loading_bar, 'the render')
+            app.click(*SCREENSHOT)
+            shot = read_bmp(app.wait_file('Screenshots', 'shot%d.bmp' % i, size=54 + 640 * 480 * 3))
+            width, png = read_png(self.export(app.path('gallery', name), name + '.png'))
+            self.assertEqual(width, 480)
+            self.assertTrue(area(shot, 640) == png, name + ': the export differs from the screenshot')
+
+    def test_figure_given_at_start(self):
+        app = self.start_app(gallery={'w.fig': read(os.path.join(sys.argv[2], 'waves.fig'))},
+                             args=['gallery/w.fig'])
+        _, png = read_png(self.export(app.path('gallery', 'w.fig'), 'w.png'))
+        app.wait_for(lambda s: area(s.data, s.width) == png, 'the figure of the file, as exported')
+        no_display = dict(os.environ)
+        no_display.pop('DISPLAY', None)
+        self.assertEqual(self.run_cli(self.path('none.fig'), env=no_display),
+                         (2, '', 'latticegraph: cannot read %s: No such file or directory\n' % self.path('none.fig')))
+
+    def test_help_and_usage_errors(self):
+        status, out, err = self.run_cli('--help')
+        self.assertEqual((status, err), (0, ''))
+        for option in OPTIONS + ['Example: latticegraph --export']:
+            self.assertIn(option, out)
+        for args, problem in ((['--bogus'], 'unknown option --bogus'), (['--export', 'default'], '--export needs'),
+                              (['--export', 'default', 'o.png', '--size', '17'], '--size takes an even number')):
+            status, out, err = self.run_cli(*args)
+            self.assertEqual((status, out), (2, ''))
+            self.assertTrue(err.startswith('latticegraph: ' + problem), err)
+            self.assertIn(USAGE_LINE, err)
+
+    def test_failures_name_file_and_reason(self):
+        blocker, out = self.path('file', b'x'), self.path('o.png')
+        rows = [(['none.fig', out], 2, 'cannot read none.fig: No such file or directory'),
+                (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory'),
+                (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker),
+                ([self.figure_with(['X', 'Y', 'Z', '0', '1', '1', '0', '1', '0', '0', '0', '1']), out], 2,
+                 'cannot export %s: the Y sweep never ends: its skip 0 is not above 0' % self.path('f.fig')),
+                (['default', out, '--refine', '1e-12,1,1'], 2, 'cannot export default: the X sweep never ends: '
+                 'its skip 5e-13 (the figure\'s 0.5 scaled) is too small to move X somewhere between -62.8318 and 62.8318')]
+        rows.append(([self.path('f.fig'), self.path('f.fig')], 2, 'cannot write %s: it is the figure being exported'
+                     % self.path('f.fig')))
+        os.mkfifo(self.path('pipe'))
+        rows.append((['default', self.path('pipe')], 1, 'cannot write %s: it is not a regular file' % self.path('pipe')))
+        for args, status, message in rows:
+            self.assertEqual(self.run_cli('--export', *args), (status, '', 'latticegraph: %s\n' % message))
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ['f.fig', 'file', 'pipe'])
+        os.symlink('file', self.path('link'))       # a link is written through, and stays
+        self.export('default', 'link')
+        self.assertEqual((os.readlink(self.path('link')), read_png(blocker)[0]), ('file', 480))
+
+    def test_ill_formed_formula_warns_and_draws(self):
+        fig = self.figure_with(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
+        status, _, err = self.run_cli('--export', fig, self.path('o.png'))
+        self.assertEqual((status, err), (0, 'warning: Y formula "X+" ends with an operator; it draws nothing\n'
+                                            'warning: Z formula "(Z" has a "(" that is never closed; it draws nothing\n'))
+        self.assertEqual(read_png(self.path('o.png'))[0], 480)
+
+    def test_interrupt_leaves_no_file(self):
+        out = self.path('o.png', b'older picture')
+        crystal = os.path.join(sys.argv[2], 'crystal.fig')
+        p = subprocess.Popen([harness.PROGRAM, '--export', crystal, out, '--size', '8192'], stderr=subprocess.PIPE,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+        try:
+            p.wait(1.5)                     # past the first second, when a terminal would show progress
+        except subprocess.TimeoutExpired:
+            p.send_signal(signal.SIGINT)
+        err = p.communicate(timeout=30)[1].decode()
+        self.assertEqual((p.returncode, err), (-signal.SIGINT, 'latticegraph: interrupted; %s was not written\n' % out))
+        self.assertEqual(os.listdir(self.dir.name), ['o.png'])
+        self.assertEqual(read(out), b'older picture')
+
+    def test_one_thread_or_many_same_bytes(self):
+        for name in ('crystal.fig', 'sphere.fig'):
+            figure = os.path.join(sys.argv[2], name)
+            one, many = (self.export(figure, '%s-%s.png' % (name, t), '--size', '1024', '--threads', t) for t in '14')
+            self.assertTrue(read(one) == read(many), name)
+
+
+if __name__ == '__main__':
+    harness.main()
