@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 #include "app/app.h"
+#include "app/datafolder.h"
 #include "figure/figure.h"
 #include "ui/display.h"
 #include "ui/input.h"
@@ -15,6 +16,7 @@ bool startup()
 {
     if (!openDisplay())
         return false;
+    enterDataFolder();
     setDefaultTexts();
     compileFormulas();
     setDefaultSettings();
