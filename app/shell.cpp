@@ -34,7 +34,7 @@ void mainLoop()
         frameInput input = nextFrame(&clickState, true);
         if (input.click)
             scanClicks(input.x, input.y);
-        if (keyHeld(Key::Esc))
+        if (escQuits() || closeRequested)
             game = 0;
         idle();
     }
