@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 #include "app/datafolder.h"
 
+typedef std::set<std::string> names;
+
 struct DataFolderTest : ::testing::Test {
-    std::string root;
+    std::string root = "/tmp/datafolder_testXXXXXX", error;
     void SetUp() override
     {
-        char name[] = "/tmp/datafolder_testXXXXXX";
-        ASSERT_TRUE(mkdtemp(name));
-        root = name;
+        ASSERT_TRUE(mkdtemp(root.data()));
         for (const char *folder : { "/work", "/worked", "/worked/gallery", "/starter", "/starter/sub.fig" })
             mkdir((root + folder).c_str(), 0755);
         for (const char *file : { "/starter/a.fig", "/starter/b.fig", "/starter/.c.fig", "/starter/d.txt", "/plain" })
@@ -20,30 +20,29 @@ struct DataFolderTest : ::testing::Test {
     }
     void TearDown() override { ASSERT_EQ(system(("rm -rf " + root).c_str()), 0); }
 
-    std::string prepare(const char *working, const char *xdg, const char *home, std::string *error)
+    // Absolute paths of the arguments lie under root; the folder comes back without it.
+    std::string prepare(const char *working, const char *xdg, const char *home)
     {
-        auto under = [&](const char *p) { return p && p[0] == '/' ? root + p : std::string(p ? p : ""); };
-        std::string x = under(xdg), h = under(home);
-        std::string folder = prepareDataFolder(root + working, xdg ? x.c_str() : nullptr, home ? h.c_str() : nullptr,
-                                               root + "/starter", error);
+        std::string x = xdg && xdg[0] == '/' ? root + xdg : xdg ? xdg : "";
+        std::string h = home && home[0] == '/' ? root + home : home ? home : "";
+        std::string folder = prepareDataFolder(root + working, xdg ? x.c_str() : nullptr,
+                                               home ? h.c_str() : nullptr, root + "/starter", &error);
         return folder.empty() ? "" : folder.substr(root.size());
     }
-    std::set<std::string> entries(const std::string &folder)
+    names list(const std::string &folder)
     {
-        std::set<std::string> names;
-        if (DIR *list = opendir((root + folder).c_str())) {
-            while (const dirent *e = readdir(list))
-                names.insert(e->d_name);
-            closedir(list);
-        }
-        return names;
+        names found;
+        DIR *d = opendir((root + folder).c_str());
+        while (const dirent *e = d ? readdir(d) : nullptr)
+            found.insert(e->d_name);
+        if (d)
+            closedir(d);
+        return found;
     }
-    std::set<std::string> gallery(const std::string &folder) { return entries(folder + "/gallery"); }
 };
 
 TEST_F(DataFolderTest, Choice)
 {
-    const std::set<std::string> copied = { ".", "..", "a.fig", "b.fig" };
     const struct { const char *working, *xdg, *home, *folder; } rows[] = {
         { "/worked", "/x", "/h", "/worked" },                   // the working folder has a gallery
         { "/work", "/x", "/h", "/x/latticegraph" },
@@ -51,25 +50,21 @@ TEST_F(DataFolderTest, Choice)
         { "/work", "x", "/h", "/h/.local/share/latticegraph" }, // a relative XDG_DATA_HOME is ignored
         { "/work", nullptr, "/g", "/g/.local/share/latticegraph" },
     };
-    for (auto &r : rows) {
-        std::string error;
-        EXPECT_EQ(prepare(r.working, r.xdg, r.home, &error), r.folder) << r.working << " " << r.xdg;
-        if (std::string(r.folder) != r.working) {
-            EXPECT_EQ(gallery(r.folder), copied) << r.folder;
-        }
-    }
+    for (auto &r : rows)
+        EXPECT_EQ(prepare(r.working, r.xdg, r.home), r.folder) << r.working << " " << r.xdg;
+    for (const char *made : { "/x/latticegraph", "/h/.local/share/latticegraph", "/g/.local/share/latticegraph" })
+        EXPECT_EQ(list(std::string(made) + "/gallery"), (names{ ".", "..", "a.fig", "b.fig" })) << made;
+    EXPECT_EQ(list("/x/latticegraph"), (names{ ".", "..", "gallery" }));      // no scratch folder left
     std::ifstream copy(root + "/x/latticegraph/gallery/a.fig");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "/starter/a.fig");
-    EXPECT_EQ(entries("/x/latticegraph"), (std::set<std::string>{ ".", "..", "gallery" }));   // no scratch left
 }
 
 TEST_F(DataFolderTest, LaterStartsKeepTheUsersGallery)
 {
-    std::string error;
-    prepare("/work", "/x", nullptr, &error);
+    prepare("/work", "/x", nullptr);
     remove((root + "/x/latticegraph/gallery/a.fig").c_str());
-    EXPECT_EQ(prepare("/work", "/x", nullptr, &error), "/x/latticegraph");
-    EXPECT_EQ(gallery("/x/latticegraph"), (std::set<std::string>{ ".", "..", "b.fig" }));
+    EXPECT_EQ(prepare("/work", "/x", nullptr), "/x/latticegraph");
+    EXPECT_EQ(list("/x/latticegraph/gallery"), (names{ ".", "..", "b.fig" }));
 }
 
 TEST_F(DataFolderTest, Failures)
@@ -79,8 +74,7 @@ TEST_F(DataFolderTest, Failures)
         { "/plain/x", "/h", "cannot make the folder" },      // a file where a folder must be
     };
     for (auto &r : rows) {
-        std::string error;
-        EXPECT_EQ(prepare("/work", r.xdg, r.home, &error), "") << r.errorStart;
+        EXPECT_EQ(prepare("/work", r.xdg, r.home), "") << r.errorStart;
         EXPECT_EQ(error.rfind(r.errorStart, 0), 0u) << error;
     }
 }

@@ -31,7 +31,9 @@ static void runPrompt(const std::string &events, Prompt prompt)
     headlessSetup();
     install_keyboard_hooks([] { return eventWaiting ? TRUE : FALSE; }, nextEvent);
     idleHook = [] { key[KEY_ESC] = 0; eventWaiting = true; };
-    script = events, overrun = false;
+    script = events;
+    overrun = false;
+    eventWaiting = false;
     prompt();
     EXPECT_FALSE(overrun) << "the prompt did not end with the script";
     EXPECT_EQ(script, "") << "the prompt ended early";
