@@ -4,6 +4,7 @@
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include "app/datafolder.h"
 
 typedef std::set<std::string> names;
@@ -77,4 +78,20 @@ TEST_F(DataFolderTest, Failures)
         EXPECT_EQ(prepare("/work", r.xdg, r.home), "") << r.errorStart;
         EXPECT_EQ(error.rfind(r.errorStart, 0), 0u) << error;
     }
+}
+
+// What --help says, with nothing made on the way.
+TEST_F(DataFolderTest, DescriptionNamesTheFolderInUse)
+{
+    char home[4096];
+    ASSERT_TRUE(getcwd(home, sizeof home));
+    setenv("XDG_DATA_HOME", (root + "/x").c_str(), 1);
+    const struct { const char *working, *named; } rows[] = { { "/worked", "/worked," }, { "/work", "/x/latticegraph," } };
+    for (auto &r : rows) {
+        ASSERT_EQ(chdir((root + r.working).c_str()), 0);
+        EXPECT_NE(dataFolderDescription().find(root + r.named), std::string::npos) << dataFolderDescription();
+    }
+    ASSERT_EQ(chdir(home), 0);
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(list("/x"), names());
 }
