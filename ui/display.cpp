@@ -22,8 +22,8 @@ static bool fail(const char *what)
 }
 
 // A window among the others on the desktop: it leaves the monitor's mode,
-// the rest of the screen and the keyboard and mouse to everyone else. Only a
-// display that has no windows gets the library's own choice of mode. A long
+// the rest of the screen and the keyboard and mouse to everyone else. Only
+// where the library refuses a window does it choose the mode itself. A long
 // render goes on while the window is in the background, and the window
 // manager's close button asks the main loop to end as Exit does.
 static bool openWindow()
