@@ -8,7 +8,7 @@ extern unsigned char game;          // the main loop runs while it is nonzero
 // false after saying on stderr why the program cannot run. With
 // figureLoaded the figure settings already hold a figure read from a file,
 // which is shown as if chosen with Load; otherwise the defaults are set.
-bool startup(bool figureLoaded = false);
+bool startup(const char *figureLoaded = nullptr);  // the path of a figure already read, if any
 void mainLoop();
 void shutdown();
 

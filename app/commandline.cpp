@@ -9,6 +9,7 @@
 #include <vector>
 #include "app/app.h"
 #include "app/commandline.h"
+#include "app/datafolder.h"
 #include "figure/figure.h"
 
 #ifndef LATTICE_VERSION
@@ -196,7 +197,7 @@ static int runWindow(const char *figure)
 {
     if (figure && !loadFigure(figure))
         return STATUS_USAGE;
-    if (!startup(figure != nullptr))
+    if (!startup(figure))
         return STATUS_FAILED;
     mainLoop();
     shutdown();
@@ -239,6 +240,7 @@ int runCommandLine(int argc, const char *const *argv)
     switch (command.action) {
     case commandAction::help:
         printUsage(stdout);
+        printf("%s\n", dataFolderDescription().c_str());
         return STATUS_DONE;
     case commandAction::version:
         printf("latticegraph %s\n", LATTICE_VERSION);

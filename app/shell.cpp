@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 #include "app/app.h"
+#include "app/datafolder.h"
 #include "figure/figure.h"
 #include "ui/display.h"
 #include "ui/input.h"
@@ -12,11 +13,14 @@ unsigned char game = 1;
 // The default formulas are compiled before the random generator is seeded;
 // every formula compiled later draws its R constants from the seeded one,
 // and so does a figure given at start, as a loaded one does.
-bool startup(bool figureLoaded)
+bool startup(const char *figureLoaded)
 {
     if (!openDisplay())
         return false;
-    if (!figureLoaded) {
+    enterDataFolder();
+    if (figureLoaded) {
+        showFigureName(figureLoaded);
+    } else {
         setDefaultTexts();
         compileFormulas();
         setDefaultSettings();
@@ -37,7 +41,7 @@ void mainLoop()
         frameInput input = nextFrame(&clickState, true);
         if (input.click)
             scanClicks(input.x, input.y);
-        if (keyHeld(Key::Esc))
+        if (escQuits() || closeRequested)
             game = 0;
         idle();
     }

@@ -8,6 +8,7 @@
 #include "figure/figure.h"
 #include "files/files.h"
 #include "prompts/prompts.h"
+#include "ui/display.h"
 #include "ui/input.h"
 #include "ui/screen.h"
 #include "ui/view.h"
@@ -126,7 +127,8 @@ static void loadEntry(int e)
 {
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    readFIG(path);
+    if (readFIG(path))
+        showFigureName(path);
 }
 
 // Only Y removes the file; N or Esc leaves it.
@@ -135,7 +137,7 @@ static bool confirmDelete(int e)
     char prompt[ENTRY_NAME + 40];
     snprintf(prompt, sizeof prompt, "Delete %s? Y for yes, N for no.", entryName[e]);
     drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
-    while (!keyHeld(Key::Esc) && !keyHeld(Key::Y) && !keyHeld(Key::N))
+    while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
         idle();
     if (!keyHeld(Key::Y))
         return false;
@@ -147,7 +149,7 @@ static bool confirmDelete(int e)
 
 static browserOutcome loadBrowserFrame(int *clickState)
 {
-    browserOutcome outcome = keyHeld(Key::Esc) ? CLOSE : STAY_OPEN;
+    browserOutcome outcome = cancelRequested() ? CLOSE : STAY_OPEN;
     frameInput input = nextFrame(clickState, false);
     int e = slotUnder(input.x, input.y);
     bool onEntry = e >= 0 && e < entryCount;
@@ -162,6 +164,7 @@ static browserOutcome loadBrowserFrame(int *clickState)
 
 bool loadFIG()
 {
+    modalActivity browser;
     listGallery();
     drawEntries();
     browserOutcome outcome = entryCount == 0 ? CLOSE : STAY_OPEN;
@@ -181,7 +184,9 @@ bool loadFIG()
 static void saveFigure(const char *path)
 {
     mkdir("gallery", 0755);
-    if (!writeFIG(path))
+    if (writeFIG(path))
+        showFigureName(path);
+    else
         reportWriteFailure(path);
 }
 
@@ -220,13 +225,14 @@ static bool saveAtSlot(int slot)
 
 void saveFIG()
 {
+    modalActivity browser;
     listGallery();
     drawEntries();
     drawEntry(entryCount, "New File", rgbColour(24, 192, 96));
     bool closing = false;
     int clickState = CLICK_NONE;
     while (!closing) {
-        closing = keyHeld(Key::Esc);
+        closing = cancelRequested();
         frameInput input = nextFrame(&clickState, false);
         if (input.click && saveAtSlot(slotUnder(input.x, input.y)))
             closing = true;

@@ -65,13 +65,14 @@ static float convertText(const char *text)
 // turns once per key event and needs no pacing of its own.
 float getFloat(float initial)
 {
+    modalActivity prompt;
     char text[NUMBER_TEXT];
     int length = formatInitial(initial, text);
     bool edited = false;
 
     drawPromptBox(text);
     clearTypedKeys();
-    while (!keyHeld(Key::Enter) && !keyHeld(Key::Esc)) {
+    while (!keyHeld(Key::Enter) && !cancelRequested()) {
         int code = readTypedKey();
         if (acceptsCharacter(code, length)) {
             text[length++] = (char)code;
@@ -86,7 +87,7 @@ float getFloat(float initial)
         drawPromptBox(text);
     }
 
-    if (keyHeld(Key::Esc)) {
+    if (cancelRequested()) {
         waitKeyRelease(Key::Esc);
         return initial;
     }

@@ -34,6 +34,7 @@ static bool appendsCharacter(int code, int length)
 // turns once per key event and needs no pacing of its own.
 void getFormula(char *text)
 {
+    modalActivity prompt;
     char work[FORMULA_TEXT];
     int length = copyStart(text, work);
 
@@ -42,7 +43,7 @@ void getFormula(char *text)
     // Held keys must not repeat in a text where every character counts; this
     // lasts for the rest of the run, in the numeric entry too.
     stopKeyRepeat();
-    while (!keyHeld(Key::Enter) && !keyHeld(Key::Esc)) {
+    while (!keyHeld(Key::Enter) && !cancelRequested()) {
         int code = readTypedKey();
         if (appendsCharacter(code, length))
             work[length++] = (char)(code & 0xFF);
@@ -52,7 +53,7 @@ void getFormula(char *text)
         drawPromptBox(work);
     }
 
-    if (keyHeld(Key::Esc)) {
+    if (cancelRequested()) {
         waitKeyRelease(Key::Esc);
         return;
     }

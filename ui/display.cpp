@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <new>
 #include <sys/stat.h>
 #include "render/lattice.h"
 #include "ui/display.h"
+#include "ui/input.h"
 #include "ui/screen.h"
 #include "ui/view.h"
 
@@ -16,6 +19,22 @@ static bool fail(const char *what)
 {
     fprintf(stderr, "latticegraph: %s\n", what);
     return false;
+}
+
+// A window among the others on the desktop: it leaves the monitor's mode,
+// the rest of the screen and the keyboard and mouse to everyone else. Only
+// where the library refuses a window does it choose the mode itself. A long
+// render goes on while the window is in the background, and the window
+// manager's close button asks the main loop to end as Exit does.
+static bool openWindow()
+{
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0
+        && set_gfx_mode(GFX_AUTODETECT, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0)
+        return false;
+    set_display_switch_mode(SWITCH_BACKGROUND);
+    set_close_button_callback(noteCloseRequest);
+    showFigureName(nullptr);
+    return true;
 }
 
 static bool openScreen()
@@ -29,7 +48,7 @@ static bool openScreen()
     }
     install_timer();
     set_color_depth(32);
-    if (set_gfx_mode(GFX_AUTODETECT, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0) {
+    if (!openWindow()) {
         char line[400];
         snprintf(line, sizeof line, "the display refused the 640x480 32-bit graphics mode (%s). "
                  "Use a display that offers it, for example xvfb-run -s \"-screen 0 640x480x24\".",
@@ -38,6 +57,7 @@ static bool openScreen()
         return fail(line);
     }
     install_mouse();
+    takeOverInput();
     return true;
 }
 
@@ -51,6 +71,16 @@ static bool createSurfaces()
     clear(buffer);
     makePointerImage();
     return true;
+}
+
+void showFigureName(const char *path)
+{
+    std::string title = "latticegraph";
+    if (path) {
+        const char *slash = strrchr(path, '/');
+        title += " - " + drawableText(slash ? slash + 1 : path);
+    }
+    set_window_title(title.c_str());
 }
 
 bool openDisplay()

@@ -12,5 +12,9 @@ bool openHeadless();
 
 void closeDisplay();                // releases what either of them made
 
+// The window's title: "latticegraph", then " - NAME" for the figure file
+// last loaded or saved (the name without its folders); null for none.
+void showFigureName(const char *path);
+
 // buffer as a BMP file; true only when the whole file was written.
 bool saveBufferBMP(const char *path);

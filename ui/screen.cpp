@@ -70,11 +70,10 @@ static int utf8Length(const unsigned char *s)
     return need;
 }
 
-// The library reads every text as UTF-8, and a broken sequence makes it read
-// past the terminator or never return. A typed character keeps only its low
-// byte, and file names and figure files may hold any byte, so a byte that is
-// not part of a whole character is drawn as '?'.
-static std::string drawableText(const char *label)
+// A broken sequence makes the library read past the terminator or never
+// return. A typed character keeps only its low byte, and file names and
+// figure files may hold any byte.
+std::string drawableText(const char *label)
 {
     std::string text;
     for (const unsigned char *s = (const unsigned char *)label; *s != 0;) {
@@ -94,6 +93,7 @@ void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
 {
     if (id >= 0 && id < BUTTON_COUNT)
         aButton[id] = buttonRect{ x, y, w, h };
+    pictureChanged();
 
     int r = getr(colour), g = getg(colour), b = getb(colour);
     int light = makecol(std::min(r + 40, 255), std::min(g + 40, 255), std::min(b + 40, 255));
@@ -130,17 +130,31 @@ void makePointerImage()
     }
 }
 
+static bool screenStale = true;     // the screen differs from buffer with the pointer at shownX, shownY
+static int shownX, shownY;
+
+void pictureChanged()
+{
+    screenStale = true;
+}
+
 void copyToScreen()
 {
     acquire_screen();
     blit(buffer, screen, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
     release_screen();
+    pictureChanged();               // the screen now lacks the pointer
 }
 
 void showFrame(int mx, int my)
 {
+    if (!screenStale && mx == shownX && my == shownY)
+        return;
     blit(buffer, mseBlock, mx, my, 0, 32, 32, 32);
     masked_blit(mseBlock, buffer, 0, 0, mx, my, 32, 32);
     copyToScreen();
     blit(mseBlock, buffer, 0, 32, mx, my, 32, 32);
+    screenStale = false;
+    shownX = mx;
+    shownY = my;
 }

@@ -2,6 +2,7 @@
 // screen. Together with ui/input.h and the display start-up, the only code
 // that calls the graphics library; everything above draws through here.
 #pragma once
+#include <string>
 
 struct BITMAP;                      // the library's bitmap; only this layer looks inside
 
@@ -30,6 +31,10 @@ int rgbColour(int r, int g, int b); // a packed pixel of the picture's format
 struct rgb { int r, g, b; };
 rgb coloursOf(int pixel);
 
+// The library reads every text as UTF-8 and misreads a broken sequence, so
+// each byte that is not part of a whole character becomes '?'.
+std::string drawableText(const char *text);
+
 // A shaded box with a centred label. An id of 0 or more records the
 // rectangle in aButton for the click dispatcher.
 void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
@@ -38,6 +43,12 @@ void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int 
 
 void makePointerImage();
 // Pointer on, buffer to the screen, pointer off: everything else always sees
-// buffer without the pointer.
+// buffer without the pointer. A window left alone costs nothing, so the copy
+// is made only when the pointer moved or the picture changed since the last.
 void showFrame(int mx, int my);
+const int NO_POINTER = -64;         // a position at which the pointer shows nowhere
 void copyToScreen();                // buffer to the screen as it is
+// Everything that draws into buffer or straight on the screen says so here
+// (drawButton, drawFIG, the progress marks and copyToScreen do): a box on the
+// screen goes only when the next frame copies buffer over it.
+void pictureChanged();

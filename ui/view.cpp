@@ -20,6 +20,7 @@ void drawFIG()
     for (int y = 0; y < AREA_PX; y++)
         rows[y] = (uint32_t *)buffer->line[y];
     paintCells(life, AREA_PX, ColorPow, palette, rows);
+    pictureChanged();
 }
 
 // The marks run along the progress box just inside its 4-pixel border: a
@@ -46,11 +47,12 @@ static void drawProgressMarks(float x)
     int top = PROGRESS_BOX.y + MARK_INSET, bottom = PROGRESS_BOX.y + PROGRESS_BOX.h - MARK_INSET - MARK_HEIGHT;
     vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
+    pictureChanged();
 }
 
-static bool escHeld(void *)
+static bool cancelled(void *)
 {
-    return keyHeld(Key::Esc);
+    return cancelRequested();
 }
 
 // F1 refreshes after every point, F2 after every Z sweep, F3 after every Y sweep.
@@ -68,9 +70,11 @@ static void stepDone(void *, int axis, const float point[3])
 
 void render()
 {
+    modalActivity rendering;
+    backgroundInput sweeping;       // Esc and the F keys are read during the sweep
     drawBox(display(), "Esc to Cancel", PROGRESS_BOX, rgbColour(128, 128, 128), 4);
     sweepJob job = documentJob(life, AREA_PX, Time);
-    job.hooks = sweepHooks{ escHeld, stepDone, nullptr };
+    job.hooks = sweepHooks{ cancelled, stepDone, nullptr };
     sweepLattice(job);
     waitKeyRelease(Key::Esc);
 }

@@ -19,7 +19,7 @@ import tempfile
 import time
 import unittest
 
-PROGRAM = None
+PROGRAM = GALLERY = None                    # the program under test and the starter gallery
 AREA = 480                                  # the drawing area is AREA x AREA at (0, 0)
 BLACK, BLUE, ORANGE = (0, 0, 0), (64, 128, 255), (255, 128, 64)
 PARK, POINTER_APEX = (639, 479), (255, 248, 255)   # the pointer's top-left pixel
@@ -143,10 +143,13 @@ def text_fits(span, box, length):
 # ---- the program under test ----
 
 class App:
-    def __init__(self, gallery=None, screenshots=True, args=()):
+    def __init__(self, gallery=None, screenshots=True, screen='640x480', extra_env=None, args=()):
+        """gallery=False starts in a folder without gallery/; screen is WxH."""
         self.dir, self.args = tempfile.mkdtemp(prefix='latticegraph-e2e-'), list(args)
         self.proc = self.xvfb = None
-        os.makedirs(self.path('gallery'))
+        self.screen, self.extra_env = screen, extra_env or {}
+        if gallery is not False:
+            os.makedirs(self.path('gallery'))
         for name, content in (gallery or {}).items():
             with open(self.path('gallery', name), 'wb') as f:
                 f.write(content)
@@ -160,11 +163,13 @@ class App:
     def start(self):
         """Xvfb on a free display, then the program; an early exit is retried once."""
         rfd, wfd = os.pipe()
-        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(wfd), '-screen', '0', '640x480x24', '-nolisten', 'tcp'],
+        # -wr: a white root, so that anything the program covers shows in a capture
+        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(wfd), '-screen', '0', self.screen + 'x24', '-wr',
+                                      '-nolisten', 'tcp'],
                                      pass_fds=(wfd,), stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
         os.close(wfd)
         with os.fdopen(rfd) as r:
-            self.env = dict(os.environ, DISPLAY=':' + r.readline().strip())
+            self.env = dict(os.environ, DISPLAY=':' + r.readline().strip(), **self.extra_env)
         for attempt in (1, 2):
             with open(self.path('program.log'), 'ab') as log:
                 self.proc = subprocess.Popen([PROGRAM] + self.args, cwd=self.dir, env=self.env, stdin=subprocess.DEVNULL,
@@ -283,10 +288,10 @@ signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
 
 def main():
-    global PROGRAM
+    global PROGRAM, GALLERY
     if len(sys.argv) < 3:
         sys.exit('usage: %s <latticegraph> <gallery-dir>' % sys.argv[0])
-    PROGRAM, started = os.path.abspath(sys.argv[1]), time.monotonic()
+    PROGRAM, GALLERY, started = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), time.monotonic()
     result = unittest.main(argv=[sys.argv[0], '-v'] + sys.argv[3:], exit=False).result
     failed = len(result.failures) + len(result.errors)
     print('%s took %.1f s' % (os.path.basename(sys.argv[0]), time.monotonic() - started))

@@ -23,7 +23,7 @@
 #include "ui/input.h"
 
 static const uint8_t *events, *eventsEnd;
-static bool escDelivered, backspaceNext;
+static bool escDelivered, backspaceNext, eventWaiting;
 
 static void fail(const char *what)
 {
@@ -39,14 +39,17 @@ static int nextEvent()
     key[KEY_BACKSPACE] = c == 0x08 || backspaceNext;
     backspaceNext = c == 0x03;
     escDelivered = key[KEY_ESC] != 0;
+    eventWaiting = false;
     return c == 0x01 ? '\r' : c <= 0x03 || c == 0x08 ? 0 : c;
 }
 
 // The prompts wait out a held Esc; here every wait releases it at once, as
-// a user lifting the key would, so every run is deterministic.
+// a user lifting the key would, and lets the next event arrive, so every run
+// is deterministic.
 static void releaseEsc()
 {
     key[KEY_ESC] = 0;
+    eventWaiting = true;
 }
 
 // Between prompts the user has let go of every key.
@@ -55,6 +58,7 @@ static void releaseKeys()
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;
     backspaceNext = false;
+    eventWaiting = false;
 }
 
 static bool sameBits(float a, float b)
@@ -97,7 +101,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (!openHeadless())
         fail("no headless Allegro");
     idleHook = releaseEsc;
-    install_keyboard_hooks([] { return FALSE; }, nextEvent);
+    install_keyboard_hooks([] { return eventWaiting ? TRUE : FALSE; }, nextEvent);
     return 0;
 }
 

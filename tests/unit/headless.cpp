@@ -14,6 +14,7 @@ void headlessSetup()
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;
     mouse_b = 0;
+    closeRequested = false;
     mouse_x = 0;
     mouse_y = 0;
     idleHook = releaseEsc;

@@ -1,6 +1,7 @@
 // The entry prompts, driven by scripted key events through Allegro's keyboard hooks:
 // typed characters and '\r' Enter, '\x1b' Esc, '\b' Backspace, '\x02' Enter and Esc together,
-// '\x03' the next character typed while Backspace is held. Waits release Esc (headlessSetup).
+// '\x03' the next character typed while Backspace is held. Each wait releases Esc and lets
+// the next event arrive, so clearing the queue at the start drops nothing.
 #include <gtest/gtest.h>
 #include <bit>
 #include <cmath>
@@ -9,6 +10,7 @@
 
 static std::string script;          // key events not yet delivered
 static bool overrun, backspaceNext; // overrun: read past the end of the script
+static bool eventWaiting;
 
 static int nextEvent()
 {
@@ -19,6 +21,7 @@ static int nextEvent()
     key[KEY_ESC] = c == 27 || c == 2;
     key[KEY_BACKSPACE] = c == '\b' || backspaceNext;
     backspaceNext = c == 3;
+    eventWaiting = false;
     return c == 2 || c == 3 ? 0 : c;
 }
 
@@ -26,8 +29,11 @@ template <typename Prompt>
 static void runPrompt(const std::string &events, Prompt prompt)
 {
     headlessSetup();
-    install_keyboard_hooks([] { return FALSE; }, nextEvent);
-    script = events, overrun = false;
+    install_keyboard_hooks([] { return eventWaiting ? TRUE : FALSE; }, nextEvent);
+    idleHook = [] { key[KEY_ESC] = 0; eventWaiting = true; };
+    script = events;
+    overrun = false;
+    eventWaiting = false;
     prompt();
     EXPECT_FALSE(overrun) << "the prompt did not end with the script";
     EXPECT_EQ(script, "") << "the prompt ended early";

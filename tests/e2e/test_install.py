@@ -1,0 +1,68 @@
+"""The installed program: cmake --install into a fresh prefix puts the program,
+the starter gallery, the man page, the desktop entry and the icon in place;
+started from an empty folder it makes the user's folder with the starter
+figures, lists them under Load and keeps its screenshots there."""
+import filecmp
+import os
+import shutil
+import subprocess
+import tempfile
+import harness
+
+LOAD, SCREENSHOT = (520, 344), (560, 360)
+FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1', 'share/applications/latticegraph.desktop',
+         'share/icons/hicolor/128x128/apps/latticegraph.png']
+
+
+def entry_colour(i):                    # the face of the Load list's entry i
+    return (255 - 4 * i, 128, 2 * i)
+
+
+class Install(harness.AppTestCase):
+    def setUp(self):
+        build = os.path.dirname(harness.PROGRAM)
+        self.assertTrue(os.path.exists(os.path.join(build, 'cmake_install.cmake')), 'a CMake build folder: ' + build)
+        self.prefix = tempfile.mkdtemp(prefix='latticegraph-prefix-')
+        self.addCleanup(shutil.rmtree, self.prefix, True)
+        subprocess.run(['cmake', '--install', build, '--prefix', self.prefix], check=True, stdout=subprocess.DEVNULL)
+        self.starters = sorted(n for n in os.listdir(harness.GALLERY) if n.endswith('.fig'))
+
+    def test_installed_files(self):
+        for f in FILES:
+            self.assertTrue(os.path.isfile(os.path.join(self.prefix, f)), f)
+        installed = os.path.join(self.prefix, 'share/latticegraph/gallery')
+        self.assertEqual(sorted(os.listdir(installed)), self.starters)
+        man = subprocess.run(['man', '--warnings', '-l', os.path.join(self.prefix, FILES[1])], capture_output=True,
+                             text=True, env=dict(os.environ, MANWIDTH='80', LC_ALL='C.UTF-8'))
+        self.assertEqual(man.stderr, '', 'the man page formats without warnings')
+        for section in ('SYNOPSIS', 'THE PANEL', 'KEYS', 'THE FORMULA LANGUAGE IN SHORT', 'FILES', 'EXIT STATUS'):
+            self.assertIn('\n' + section + '\n', man.stdout)
+        if shutil.which('desktop-file-validate'):
+            check = subprocess.run(['desktop-file-validate', os.path.join(self.prefix, FILES[2])],
+                                   capture_output=True, text=True)
+            self.assertEqual(check.stdout + check.stderr, '', 'the desktop entry validates')
+
+    def test_first_start_from_an_empty_folder(self):
+        self.addCleanup(setattr, harness, 'PROGRAM', harness.PROGRAM)
+        harness.PROGRAM = os.path.join(self.prefix, FILES[0])
+        home = tempfile.mkdtemp(prefix='latticegraph-home-')
+        self.addCleanup(shutil.rmtree, home, True)
+        app = self.start_app(gallery=False, screenshots=False, extra_env={'HOME': home, 'XDG_DATA_HOME': ''})
+        folder = os.path.join(home, '.local/share/latticegraph')
+        self.assertEqual(sorted(os.listdir(os.path.join(folder, 'gallery'))), self.starters)
+        self.assertTrue(all(filecmp.cmp(os.path.join(folder, 'gallery', n), os.path.join(harness.GALLERY, n), False)
+                            for n in self.starters), 'the copies hold the starter figures')
+        app.click(*LOAD)
+        count = len(self.starters)
+        shot = app.wait_for(lambda s: s.px(4, 4) == entry_colour(0), 'the Load list')
+        self.assertEqual([shot.px(4, 16 * i + 4) == entry_colour(i) for i in range(count + 1)],
+                         [True] * count + [False], 'one entry per starter figure')
+        app.key('Escape')
+        app.wait_for(lambda s: s.px(4, 4) != entry_colour(0), 'the Load list to close')
+        app.click(*SCREENSHOT)
+        app.wait_file(folder, 'Screenshots', 'shot0.bmp', size=921654)
+        self.assertEqual(os.listdir(app.dir), ['program.log'], 'nothing written to the working folder')
+
+
+if __name__ == '__main__':
+    harness.main()
