@@ -14,7 +14,7 @@
 const int SHOT_NAME = 60;           // "Screenshots/shot%d.bmp" with any int
 
 // Anything of that name, a folder or a broken link too, takes the number:
-// a name that exists can never be given to a new shot.
+// a name that exists is never given to a new shot.
 static bool nameTaken(const char *path)
 {
     struct stat info;
@@ -44,18 +44,20 @@ static bool nameShot(const char *temporary, char *name, int *error)
     }
 }
 
-// The picture is written under a temporary name and checked whole before it
-// takes a shot's name, so a full disk leaves no part of a picture behind.
+static bool writeShot(FILE *file, void *)
+{
+    return writeBufferBMP(file);
+}
+
+// The picture is written whole to a temporary file, synced, and only then
+// given a shot's name, so a full disk leaves no part of a picture behind.
 static bool saveShot(char *name, int *error)
 {
     freeShotNumber(0, name);
     std::string temporary;
-    if (!createTemporary(name, temporary, error))
+    if (!writeTemporary(name, writeShot, nullptr, temporary, error))
         return false;
-    errno = 0;
-    bool saved = saveBufferBMP(temporary.c_str());
-    *error = errno;
-    if (saved && nameShot(temporary.c_str(), name, error))
+    if (nameShot(temporary.c_str(), name, error))
         return true;
     unlink(temporary.c_str());
     return false;
@@ -78,6 +80,6 @@ void printscreen()
     int error = 0;
     mkdir("Screenshots", 0755);
     if (!saveShot(name, &error))
-        reportFailure("write", name, reasonText(error ? error : EIO));
+        reportFailure("write", name, reasonText(error));
     waitQAndWRelease();
 }

@@ -58,15 +58,6 @@ static int makeTemporary(const std::string &path, mode_t mode, std::string &temp
     return -1;
 }
 
-bool createTemporary(const char *path, std::string &temporary, int *error)
-{
-    int fd = makeTemporary(path, newFileMode(), temporary, error);
-    if (fd < 0)
-        return false;
-    close(fd);
-    return true;
-}
-
 // The rename is already done when this runs; a folder that cannot be synced
 // cannot undo it, and the file is whole under its new name either way.
 static void syncFolderOf(const std::string &path)
@@ -104,6 +95,31 @@ static bool writeAll(FILE *file, bool (*write)(FILE *, void *), void *context, i
     return written;
 }
 
+// Fills a new temporary file beside path; on failure it is gone again.
+static bool fillTemporary(const std::string &path, mode_t mode, bool (*write)(FILE *, void *), void *context,
+                          std::string &temporary, int *error)
+{
+    int fd = makeTemporary(path, mode, temporary, error);
+    if (fd < 0)
+        return false;
+    int code = 0;
+    FILE *file = fdopen(fd, "wb");
+    if (!file) {
+        code = errno;
+        close(fd);
+    } else if (writeAll(file, write, context, &code)) {
+        return true;
+    }
+    unlink(temporary.c_str());
+    return fail(error, code);      // code 0 (EIO): write() failed without a reason
+}
+
+bool writeTemporary(const char *path, bool (*write)(FILE *file, void *context), void *context,
+                    std::string &temporary, int *error)
+{
+    return fillTemporary(path, newFileMode(), write, context, temporary, error);
+}
+
 // A replaced file keeps its permissions; a new one gets those of any new file.
 bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context, int *error)
 {
@@ -112,35 +128,16 @@ bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), voi
     bool exists = stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return fail(error, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    int fd = makeTemporary(target, exists ? old.st_mode & 07777 : newFileMode(), temporary, error);
-    if (fd < 0)
+    mode_t mode = exists ? old.st_mode & 07777 : newFileMode();
+    if (!fillTemporary(target, mode, write, context, temporary, error))
         return false;
-    int code = 0;
-    FILE *file = fdopen(fd, "wb");
-    if (!file) {
-        code = errno;
-        close(fd);
-    } else if (!writeAll(file, write, context, &code)) {
-        // code says why, or 0 when write() failed without a reason
-    } else if (rename(temporary.c_str(), target.c_str()) != 0) {
-        code = errno;
-    } else {
-        syncFolderOf(target);
-        return true;
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        int code = errno;
+        unlink(temporary.c_str());
+        return fail(error, code);
     }
-    unlink(temporary.c_str());
-    return fail(error, code);
-}
-
-static bool syncFile(const char *path, int *error)
-{
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(error, errno);
-    bool synced = fsync(fd) == 0;
-    int code = errno;
-    close(fd);
-    return synced || fail(error, code);
+    syncFolderOf(target);
+    return true;
 }
 
 // A file system without the no-replace rename still refuses a hard link over
@@ -159,7 +156,7 @@ static bool renameNoReplace(const char *from, const char *to, int *error)
 
 bool placeNewFile(const char *temporary, const char *path, int *error)
 {
-    if (!syncFile(temporary, error) || !renameNoReplace(temporary, path, error))
+    if (!renameNoReplace(temporary, path, error))
         return false;
     syncFolderOf(path);
     return true;

@@ -15,13 +15,15 @@
 bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context,
                  int *error = nullptr);
 
-// For a file that something else writes by name: an empty file beside path
-// (same folder, named after it) with the permissions a new file gets. Its
-// name goes to temporary. False with *error set when it cannot be made.
-bool createTemporary(const char *path, std::string &temporary, int *error);
+// For a file that must never replace another: write() fills a new file
+// beside path (same folder, named after it, with the permissions of a new
+// file), which is flushed, synced to the disk and closed; its name goes to
+// temporary. On failure nothing is left and *error says why.
+bool writeTemporary(const char *path, bool (*write)(FILE *file, void *context), void *context,
+                    std::string &temporary, int *error);
 
-// Gives the finished file temporary the name path, synced to the disk first
-// and its folder after, unless something already has that name: then the
-// result is false with *error EEXIST. Nothing is ever replaced; on failure
-// temporary stays where it is, for the caller to retry or remove.
+// Gives the finished file temporary the name path and syncs the folder,
+// unless something already has that name: then the result is false with
+// *error EEXIST. Nothing is ever replaced; on failure temporary stays where
+// it is, for the caller to try another name or to remove it.
 bool placeNewFile(const char *temporary, const char *path, int *error);
