@@ -1,12 +1,16 @@
 """Hostile figure files in the gallery. Each one loads through the Load list
-without a crash; a render that would never end stops at Esc and the program
-lives on; a formula text of broken UTF-8 opens in the prompt; and after all
-of them the program still answers a click."""
+without a crash, or is refused with a banner within a second (too large to be
+a figure, or swapped for a pipe or a link to /dev/zero once the list shows)
+and the program answers the next click within a second; a render that would
+never end stops at Esc and the program lives on; a formula text of broken
+UTF-8 opens in the prompt; and after all of them the program still answers."""
+import os
 import random
+import time
 
 import harness
 from harness import ORANGE, PROMPT_GREEN
-from test_files import LOAD, entry_colour
+from test_files import LOAD, banner_says, entry_colour
 
 STYLE_NEXT, Z_FORMULA, CANCEL_LABEL = (600, 280), (600, 72), (496, 368, 128, 32)
 
@@ -23,20 +27,24 @@ def junk():
     return bytes(rng.choice(allowed) for _ in range(3000))
 
 
-# name: (content, the render it starts never ends)
+RENDERS, ENDLESS = 'renders', 'endless'       # the render it starts ends, or never ends
+# name: (content, RENDERS, ENDLESS or the reason it is refused)
 FILES = {
-    'a_empty.fig': (b'', False),
-    'b_junk.fig': (junk(), False),
-    'c_word.fig': (b'X' * 10000, False),
-    'd_nan.fig': (figure(ranges=['nan'] * 9), False),
-    'e_infinite.fig': (figure(ranges=('-inf', 'inf', '1', '-1', '1', '0.5', '0', '0', '1')), True),
-    'f_skip0.fig': (figure(ranges=('-1', '1', '0', '-1', '1', '0.5', '0', '0', '1')), True),
-    'g_negative_skip.fig': (figure(ranges=('-1', '1', '-0.5', '-1', '1', '0.5', '0', '0', '1')), True),
-    'h_colours.fig': (figure(colours=(2147483647, -2147483648, 999999) * 4, gain=2147483647), False),
-    'i_style7.fig': (figure(style=7), False),
-    'j_nesting.fig': (figure(texts=('(' * 49 + 'X' + ')' * 49, '(((((((((Y', 'Z\udcfd' + '\udc97' * 5)), False),
-    'k_\udcfd\udcbf.fig': (figure(), False),        # a name that is not UTF-8
+    'a_empty.fig': (b'', RENDERS),
+    'b_junk.fig': (junk(), RENDERS),
+    'c_word.fig': (b'X' * 10000, 'too large to be a figure'),
+    'd_nan.fig': (figure(ranges=['nan'] * 9), RENDERS),
+    'e_infinite.fig': (figure(ranges=('-inf', 'inf', '1', '-1', '1', '0.5', '0', '0', '1')), ENDLESS),
+    'f_skip0.fig': (figure(ranges=('-1', '1', '0', '-1', '1', '0.5', '0', '0', '1')), ENDLESS),
+    'g_negative_skip.fig': (figure(ranges=('-1', '1', '-0.5', '-1', '1', '0.5', '0', '0', '1')), ENDLESS),
+    'h_colours.fig': (figure(colours=(2147483647, -2147483648, 999999) * 4, gain=2147483647), RENDERS),
+    'i_style7.fig': (figure(style=7), RENDERS),
+    'j_nesting.fig': (figure(texts=('(' * 49 + 'X' + ')' * 49, '(((((((((Y', 'Z\udcfd' + '\udc97' * 5)), RENDERS),
+    'k_\udcfd\udcbf.fig': (figure(), RENDERS),        # a name that is not UTF-8
+    'l_pipe.fig': (figure(), 'not a regular file'),
+    'm_zero.fig': (figure(), 'not a regular file'),
 }
+SWAPS = {'l_pipe.fig': os.mkfifo, 'm_zero.fig': lambda path: os.symlink('/dev/zero', path)}
 
 
 class HostileFiles(harness.AppTestCase):
@@ -46,20 +54,47 @@ class HostileFiles(harness.AppTestCase):
     def render_running(self, shot):
         return harness.text_fits(shot.text_span(*CANCEL_LABEL), CANCEL_LABEL, len('Esc to Cancel'))
 
-    def load(self, index):
-        self.app.click(*LOAD)
+    def show_list(self):
         self.app.wait_for(lambda s: all(s.px(4, 16 * i + 4) == entry_colour(i) for i in range(len(FILES))),
                           'the list of %d files' % len(FILES))
+
+    def within_a_second(self, condition, what):
+        started = time.monotonic()
+        self.app.wait_for(condition, what)
+        self.assertLess(time.monotonic() - started, 1.0, what)
+
+    def swap(self, name, make):
+        path = self.app.path('gallery', name)
+        os.remove(path)
+        make(path)
+
+    def load(self, index, name):
+        self.app.click(*LOAD)
+        self.show_list()
+        if name in SWAPS:
+            self.swap(name, SWAPS[name])
         self.app.click(60, 16 * index + 8)
 
     def test_every_file_loads_and_the_program_answers(self):
-        for index, (name, (_, endless)) in enumerate(FILES.items()):
+        for index, (name, (_, outcome)) in enumerate(FILES.items()):
             with self.subTest(name):
-                self.load(index)
-                if endless:
+                self.load(index, name)
+                if outcome == ENDLESS:
                     self.app.wait_for(self.render_running, 'a render to start')
                     self.app.key('Escape')
                     self.app.wait_for(lambda s: not self.render_running(s), 'Esc to end the render')
+                elif outcome != RENDERS:
+                    text = 'Could not load gallery/%s: %s. (Press Enter)' % (name, outcome)
+                    self.within_a_second(banner_says(text), 'the banner "%s"' % text)
+                    self.app.key('Return')
+                    self.show_list()
+                    self.app.key('Escape')
+                    self.app.park()
+                    if name in SWAPS:                   # a plain file again, so that the list keeps its places
+                        self.swap(name, lambda path: open(path, 'wb').write(FILES[name][0]))
+                    self.app.click(*LOAD)
+                    self.within_a_second(lambda s: s.px(4, 4) == entry_colour(0), 'the list after a click')
+                    self.app.key('Escape')
                 self.app.park()
                 self.assertIsNone(self.app.proc.poll(), 'the program lives on')
             if name == 'j_nesting.fig':
