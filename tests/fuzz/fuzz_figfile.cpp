@@ -1,9 +1,7 @@
 // Any bytes as a figure file: reading keeps every text inside its 100 bytes.
-// Any bytes as figure settings (every float bit pattern, any colours, style,
-// gain and texts): written and read back they are the same settings, bit for
-// bit, but that a NaN keeps only its sign and a text is stored as one word
-// (whitespace as "_", an empty text as "_"). So whatever a file held, once
-// read it is written and read again as the same figure.
+// Any bytes as settings (any float bits, colours, style, gain and texts):
+// written and read back they are the same settings, bit for bit, but that a
+// NaN keeps only its sign and a text is one word (whitespace, or nothing, "_").
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -30,22 +28,11 @@ static void readChecked(const char *path)
             fail("a text runs past its 100 bytes");
 }
 
-static void checkRead(const uint8_t *data, size_t size)
+static std::string fileWord(std::string text)
 {
-    setDefaultTexts();
-    setDefaultSettings();
-    FILE *file = fopen(inputPath, "wb");
-    if (!file || fwrite(data, 1, size, file) != size || fclose(file) != 0)
-        fail("the input file cannot be written");
-    readChecked(inputPath);
-}
-
-static std::string fileWord(const char *text)
-{
-    std::string word;
-    for (const char *c = text; *c; c++)
-        word += strchr(" \t\n\v\f\r", *c) ? '_' : *c;
-    return word.empty() ? "_" : word;
+    for (char &c : text)
+        c = strchr(" \t\n\v\f\r", c) ? '_' : c;
+    return text.empty() ? "_" : text;
 }
 
 // The numbers are compared as the bytes that hold them; a NaN only by its sign.
@@ -82,8 +69,7 @@ static void checkSettingsRoundTrip(const uint8_t *data, size_t size)
         fail("settings written and read back are not the same settings");
 }
 
-// Every save is synced to the disk; a memory file system keeps the fuzzer
-// from waiting on the disk at each run.
+// Every save is synced: a memory file system spares the disk at each run.
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     const char *dir = getenv("TMPDIR") ? getenv("TMPDIR") : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
@@ -96,8 +82,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 // A file larger than a figure is refused unread (a unit test checks that).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    setDefaultTexts();
+    setDefaultSettings();
+    FILE *file = fopen(inputPath, "wb");
+    if (!file || fwrite(data, 1, size, file) != size || fclose(file) != 0)
+        fail("the input file cannot be written");
     if (size <= (size_t)FIGURE_FILE_LIMIT)
-        checkRead(data, size);
+        readChecked(inputPath);
     checkSettingsRoundTrip(data, size);
     return 0;
 }
