@@ -86,7 +86,7 @@ const char *galleryEntry(int i)
 
 // A banner is one line across the screen. A long path gives up its middle
 // (the folder first) so that the reason and "(Press Enter)" stay in view.
-const int BANNER_CHARACTERS = SCREEN_W_PX / 8;      // the font is 8 pixels wide
+const int BANNER_CHARACTERS = BANNER_BOX.w / CHAR_W_PX;
 
 void reportFailure(const char *action, const char *path, const char *reason)
 {
