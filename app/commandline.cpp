@@ -181,14 +181,10 @@ static bool loadFigure(const char *path)
     setDefaultTexts();
     compileFormulas();
     setDefaultSettings();
-    if (!path)
+    const char *reason = "";
+    if (!path || readFIG(path, &reason))
         return true;
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode))
-        errno = EISDIR;             // a folder opens for reading, then yields nothing
-    else if (readFIG(path))
-        return true;
-    fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, strerror(errno));
+    fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, reason);
     return false;
 }
 

@@ -1,14 +1,22 @@
 // Figure files: one line of 26 whitespace-separated fields holding the three
 // formula texts, the nine range values, the four colour stops, the style and
 // the colour power.
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "figure/figure.h"
+#include "io/reason.h"
+#include "io/replace.h"
 
 FILE *loadFile;
 
+// The reals are already texts here (see realText); the reader takes each
+// of them with "%f".
 static const char FIG_FORMAT[] =
-    "%s %s %s %f %f %f %f %f %f %f %f %f %d %d %d %d %d %d %d %d %d %d %d %d %d %d";
+    "%s %s %s %s %s %s %s %s %s %s %s %s %d %d %d %d %d %d %d %d %d %d %d %d %d %d";
 
 static const char WHITESPACE[] = " \t\n\v\f\r";
 
@@ -42,36 +50,83 @@ static void makeFileWord(const char *text, char *word)
     word[n] = 0;
 }
 
+static bool readsBackAs(const char *text, float value)
+{
+    float back;
+    return sscanf(text, "%f", &back) == 1 && memcmp(&back, &value, sizeof value) == 0;
+}
+
+// Six decimals, as figure files have always held, wherever that text reads
+// back as the same float: nearly every value typed, so such files keep their
+// bytes. Otherwise (tiny skips, values one step off a short decimal) the
+// shortest text that does, which may have an exponent. A NaN ends as "nan"
+// or "-nan": its sign survives, its payload does not.
+const int REAL_TEXT = 64;           // "%f" of the largest float has 47 characters
+
+static void realText(float value, char *text)
+{
+    snprintf(text, REAL_TEXT, "%f", (double)value);
+    for (int digits = 1; digits <= 9 && !readsBackAs(text, value); digits++)
+        snprintf(text, REAL_TEXT, "%.*g", digits, (double)value);
+}
+
 static bool writeFields()
 {
-    char x[FORMULA_TEXT], y[FORMULA_TEXT], z[FORMULA_TEXT];
+    char x[FORMULA_TEXT], y[FORMULA_TEXT], z[FORMULA_TEXT], r[9][REAL_TEXT];
     makeFileWord(aXForm, x);
     makeFileWord(aYForm, y);
     makeFileWord(aZForm, z);
+    for (int i = 0; i < 9; i++)
+        realText(Range[i], r[i]);
     int written = fprintf(loadFile, FIG_FORMAT, x, y, z,
-        (double)Range[0], (double)Range[1], (double)Range[2],
-        (double)Range[3], (double)Range[4], (double)Range[5],
-        (double)Range[6], (double)Range[7], (double)Range[8],
+        r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8],
         Color[0], Color[1], Color[2], Color[3], Color[4], Color[5],
         Color[6], Color[7], Color[8], Color[9], Color[10], Color[11],
         (int)style, ColorPow);
     return written >= 0 && fflush(loadFile) == 0 && !ferror(loadFile);
 }
 
-// True only when the whole record reached the file: a full disk shows up at
-// the flush or the close, not at the formatted write.
-bool writeFIG(const char *path)
+static bool writeRecord(FILE *file, void *)
 {
-    loadFile = fopen(path, "wb");
-    if (!loadFile)
-        return false;
-    useCNumbers();
-    bool complete = writeFields();
-    restoreLocale();
-    if (fclose(loadFile) != 0)
-        complete = false;
+    loadFile = file;
+    bool written = writeFields();
     loadFile = nullptr;
-    return complete;
+    return written;
+}
+
+static bool fail(const char **reason, const char *text)
+{
+    if (reason)
+        *reason = text;
+    return false;
+}
+
+static const char NOT_REGULAR[] = "not a regular file", TOO_LARGE[] = "too large to be a figure";
+
+// The byte count of a read that was refused.
+static ssize_t refuse(const char **reason, const char *text)
+{
+    fail(reason, text);
+    return -1;
+}
+
+static const char *notRegularReason(mode_t mode)
+{
+    return S_ISDIR(mode) ? reasonText(EISDIR) : NOT_REGULAR;
+}
+
+// A full disk shows up at the flush, the sync or the close, not at the
+// formatted write; replaceFile sees all of them.
+bool writeFIG(const char *path, const char **reason)
+{
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode))
+        return fail(reason, notRegularReason(info.st_mode));
+    int error = 0;
+    useCNumbers();
+    bool written = replaceFile(path, writeRecord, nullptr, &error);
+    restoreLocale();
+    return written || fail(reason, reasonText(error));
 }
 
 // At most 99 characters fit a formula text; the rest of a longer word is
@@ -120,11 +175,63 @@ static void scanFields()
         scanInteger(&ColorPow);
 }
 
-bool readFIG(const char *path)
+// Up to FIGURE_FILE_LIMIT + 1 bytes: one more than a figure may have tells
+// a file that grew after fstat looked at it.
+static ssize_t readBounded(int fd, char *bytes, const char **reason)
 {
-    loadFile = fopen(path, "rb");
-    if (!loadFile)
+    ssize_t total = 0;
+    while (total <= FIGURE_FILE_LIMIT) {
+        ssize_t n = read(fd, bytes + total, FIGURE_FILE_LIMIT + 1 - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return refuse(reason, reasonText(errno));
+        if (n == 0)
+            break;
+        total += n;
+    }
+    if (total > FIGURE_FILE_LIMIT)
+        return refuse(reason, TOO_LARGE);
+    return total;
+}
+
+// A pipe or a device would block the program or never end, so only a regular
+// file is read. The first look happens before the open, since opening some
+// devices does something of its own (a terminal hangs up, a tape rewinds);
+// the open never blocks, and fstat then checks the file actually opened,
+// which may have been swapped in between.
+static ssize_t readFigureBytes(const char *path, char *bytes, const char **reason)
+{
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode))
+        return refuse(reason, notRegularReason(info.st_mode));
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(reason, reasonText(errno));
+    ssize_t size = -1;
+    if (fstat(fd, &info) != 0)
+        fail(reason, reasonText(errno));
+    else if (!S_ISREG(info.st_mode))
+        fail(reason, notRegularReason(info.st_mode));
+    else if (info.st_size > FIGURE_FILE_LIMIT)
+        fail(reason, TOO_LARGE);
+    else
+        size = readBounded(fd, bytes, reason);
+    close(fd);
+    return size;
+}
+
+// The bytes are scanned from memory with the same conversions as ever, so a
+// file reads exactly as it did when it was scanned from the disk.
+bool readFIG(const char *path, const char **reason)
+{
+    static char bytes[FIGURE_FILE_LIMIT + 1];
+    ssize_t size = readFigureBytes(path, bytes, reason);
+    if (size < 0)
         return false;
+    loadFile = fmemopen(bytes, size, "r");
+    if (!loadFile)
+        return fail(reason, reasonText(errno));
     useCNumbers();
     scanFields();
     restoreLocale();

@@ -25,5 +25,17 @@ void setDefaultSettings();          // Range, Color, ColorCnt, ColorPow, ColorCu
 // ---- figure files: one line of 26 fields ----
 extern FILE *loadFile;              // the figure file being read or written
 
-bool writeFIG(const char *path);    // true only if the whole record was written
-bool readFIG(const char *path);     // true if the file opened; formulas are recompiled
+// A figure file is one line of 26 fields; a field a program writes has at
+// most 99 characters, so 26 of them and their separators take 2,600 bytes.
+// A larger file is not a figure and is refused without being read.
+const int FIGURE_FILE_LIMIT = 4096;
+
+// Both give, on failure, the reason in plain words in *reason (when given),
+// for a banner or a message line: "the disk is full", "not a regular file".
+// writeFIG replaces the file whole or leaves it exactly as it was; true only
+// if the whole record reached the disk.
+bool writeFIG(const char *path, const char **reason = nullptr);
+// Reads only a regular file of at most FIGURE_FILE_LIMIT bytes, without ever
+// blocking; when refused no setting changes. On success the formulas are
+// recompiled.
+bool readFIG(const char *path, const char **reason = nullptr);

@@ -1,12 +1,16 @@
 // The gallery browsers: the figure files as a grid of entries over the drawing
 // area, to load, delete or overwrite one, or to save the figure as a new file.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include "figure/figure.h"
 #include "files/files.h"
+#include "io/reason.h"
 #include "prompts/prompts.h"
 #include "ui/display.h"
 #include "ui/input.h"
@@ -81,11 +85,19 @@ const char *galleryEntry(int i)
     return entryName[i];
 }
 
-void reportWriteFailure(const char *path)
+// A banner is one line across the screen. A long path gives up its middle
+// (the folder first) so that the reason and "(Press Enter)" stay in view.
+const int BANNER_CHARACTERS = BANNER_BOX.w / CHAR_W_PX;
+
+void reportFailure(const char *action, const char *path, const char *reason)
 {
-    char text[ENTRY_NAME + 64];
-    snprintf(text, sizeof text, "Could not write %s. (Press Enter)", path);
-    showBanner(text);
+    std::string before = std::string("Could not ") + action + " ";
+    std::string after = std::string(": ") + reason + ". (Press Enter)";
+    std::string name = path;
+    int room = BANNER_CHARACTERS - (int)(before.size() + after.size());
+    if ((int)name.size() > room && room > 3)
+        name = "..." + name.substr(name.size() - (room - 3));
+    showBanner((before + name + after).c_str());
 }
 
 // Entries fill a column of 30 from the top of the drawing area, then a
@@ -121,18 +133,25 @@ static void entryPath(int e, char *path, int size)
 
 // ---- load browser ----
 
-// A file that cannot be opened leaves the settings as they were; the figure
-// is rendered all the same.
-static void loadEntry(int e)
+// A file that is refused (not a figure file, gone, unreadable) leaves the
+// settings as they were; the banner says why and the list stays open.
+static browserOutcome loadEntry(int e)
 {
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    if (readFIG(path))
+    const char *reason = "";
+    if (readFIG(path, &reason)) {
         showFigureName(path);
+        return CLOSE_CHOSEN;
+    }
+    reportFailure("load", path, reason);
+    return STAY_OPEN;
 }
 
-// Only Y removes the file; N or Esc leaves it.
-static bool confirmDelete(int e)
+// Only Y removes the file; N or Esc leaves it. A file that stays (a
+// read-only gallery, a folder put in its place) is reported, and the list
+// stays open, since the name in it is still there.
+static browserOutcome confirmDelete(int e)
 {
     char prompt[ENTRY_NAME + 40];
     snprintf(prompt, sizeof prompt, "Delete %s? Y for yes, N for no.", entryName[e]);
@@ -140,11 +159,13 @@ static bool confirmDelete(int e)
     while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
         idle();
     if (!keyHeld(Key::Y))
-        return false;
+        return STAY_OPEN;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    remove(path);
-    return true;
+    if (unlink(path) == 0)
+        return CLOSE;
+    reportFailure("delete", path, reasonText(errno));
+    return STAY_OPEN;
 }
 
 static browserOutcome loadBrowserFrame(int *clickState)
@@ -153,11 +174,9 @@ static browserOutcome loadBrowserFrame(int *clickState)
     frameInput input = nextFrame(clickState, false);
     int e = slotUnder(input.x, input.y);
     bool onEntry = e >= 0 && e < entryCount;
-    if (input.click && onEntry) {
-        loadEntry(e);
-        outcome = CLOSE_CHOSEN;
-    }
-    if (keyHeld(Key::Del) && onEntry && confirmDelete(e))
+    if (input.click && onEntry)
+        outcome = loadEntry(e);
+    if (keyHeld(Key::Del) && onEntry && confirmDelete(e) == CLOSE)
         outcome = CLOSE;
     return outcome;
 }
@@ -180,14 +199,16 @@ bool loadFIG()
 // ---- save browser ----
 
 // The first save creates the gallery folder; a figure that still cannot be
-// written is reported, never lost without a word.
+// written is reported, never lost without a word, and a file it would have
+// replaced keeps what it held.
 static void saveFigure(const char *path)
 {
     mkdir("gallery", 0755);
-    if (writeFIG(path))
+    const char *reason = "";
+    if (writeFIG(path, &reason))
         showFigureName(path);
     else
-        reportWriteFailure(path);
+        reportFailure("write", path, reason);
 }
 
 static void saveOverEntry(int e)

@@ -1,26 +1,66 @@
 // Screenshots: the whole picture saved as the lowest free numbered BMP file.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include "files/files.h"
+#include "io/reason.h"
+#include "io/replace.h"
 #include "ui/display.h"
 #include "ui/input.h"
 
-static bool fileExists(const char *path)
+const int SHOT_NAME = 60;           // "Screenshots/shot%d.bmp" with any int
+
+// Anything of that name, a folder or a broken link too, takes the number:
+// a name that exists is never given to a new shot.
+static bool nameTaken(const char *path)
 {
     struct stat info;
-    return stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
+    return lstat(path, &info) == 0;
 }
 
 // Gaps left by deleted screenshots are filled first.
-static void freeShotName(char *name, int size)
+static int freeShotNumber(int number, char *name)
 {
-    int number = 0;
-    snprintf(name, size, "Screenshots/shot%d.bmp", number);
-    while (fileExists(name) && number < INT_MAX) {
+    snprintf(name, SHOT_NAME, "Screenshots/shot%d.bmp", number);
+    while (nameTaken(name) && number < INT_MAX) {
         number++;
-        snprintf(name, size, "Screenshots/shot%d.bmp", number);
+        snprintf(name, SHOT_NAME, "Screenshots/shot%d.bmp", number);
     }
+    return number;
+}
+
+// The finished picture takes the lowest free name; one that another program
+// took meanwhile is passed over, never replaced.
+static bool nameShot(const char *temporary, char *name, int *error)
+{
+    for (int number = freeShotNumber(0, name);; number = freeShotNumber(number + 1, name)) {
+        if (placeNewFile(temporary, name, error))
+            return true;
+        if (*error != EEXIST || number == INT_MAX)
+            return false;
+    }
+}
+
+static bool writeShot(FILE *file, void *)
+{
+    return writeBufferBMP(file);
+}
+
+// The picture is written whole to a temporary file, synced, and only then
+// given a shot's name, so a full disk leaves no part of a picture behind.
+static bool saveShot(char *name, int *error)
+{
+    freeShotNumber(0, name);
+    std::string temporary;
+    if (!writeTemporary(name, writeShot, nullptr, temporary, error))
+        return false;
+    if (nameShot(temporary.c_str(), name, error))
+        return true;
+    unlink(temporary.c_str());
+    return false;
 }
 
 // Holding Q or W keeps the program here after the shot until both are up.
@@ -36,12 +76,10 @@ static void waitQAndWRelease()
 
 void printscreen()
 {
-    char name[60];
+    char name[SHOT_NAME];
+    int error = 0;
     mkdir("Screenshots", 0755);
-    freeShotName(name, sizeof name);
-    if (!saveBufferBMP(name)) {
-        remove(name);               // no half picture left under a shot name
-        reportWriteFailure(name);
-    }
+    if (!saveShot(name, &error))
+        reportFailure("write", name, reasonText(error));
     waitQAndWRelease();
 }

@@ -1,31 +1,85 @@
 // Replacing a file through a temporary one and rename(): readers see the old
 // file or the new one, never a part of either, even when the disk fills up
 // or the program is stopped half-way.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "io/replace.h"
-
-// A new file gets the permissions plain fopen would give it; a replaced one
-// keeps its own.
-static mode_t modeFor(const char *path)
-{
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISREG(info.st_mode))
-        return info.st_mode & 07777;
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
 
 static bool fail(int *error, int code)
 {
     if (error)
         *error = code ? code : EIO;
     return false;
+}
+
+static size_t nameStart(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The temporary name adds 15 characters to the target's name, which is cut
+// so that the sum stays within the usual 255-byte limit of a file name.
+const size_t TEMPORARY_NAME_ROOM = 200;
+
+static std::string temporaryPattern(const std::string &target)
+{
+    size_t start = nameStart(target);
+    size_t keep = std::min(TEMPORARY_NAME_ROOM, target.size() - start);
+    return target.substr(0, start + keep) + ".partial-XXXXXX";
+}
+
+static mode_t newFileMode()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// An open file beside path with the given permissions; -1 on failure.
+static int makeTemporary(const std::string &path, mode_t mode, std::string &temporary, int *error)
+{
+    temporary = temporaryPattern(path);
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        fail(error, errno);
+        return -1;
+    }
+    if (fchmod(fd, mode) == 0)
+        return fd;
+    int code = errno;
+    close(fd);
+    unlink(temporary.c_str());
+    fail(error, code);
+    return -1;
+}
+
+// The rename is already done when this runs; a folder that cannot be synced
+// cannot undo it, and the file is whole under its new name either way.
+static void syncFolderOf(const std::string &path)
+{
+    size_t start = nameStart(path);
+    std::string folder = start == 0 ? "." : path.substr(0, std::max<size_t>(start - 1, 1));
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    int synced = fsync(fd);
+    (void)synced;
+    close(fd);
+}
+
+// A link resolves to the file it names; a path that names nothing yet stays
+// as it is.
+static std::string targetOf(const char *path)
+{
+    char *real = realpath(path, nullptr);
+    std::string target = real ? real : path;
+    free(real);
+    return target;
 }
 
 // Writes, flushes and syncs; closes the file in every case.
@@ -41,24 +95,69 @@ static bool writeAll(FILE *file, bool (*write)(FILE *, void *), void *context, i
     return written;
 }
 
-bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context, int *error)
+// Fills a new temporary file beside path; on failure it is gone again.
+static bool fillTemporary(const std::string &path, mode_t mode, bool (*write)(FILE *, void *), void *context,
+                          std::string &temporary, int *error)
 {
-    std::string temporary = std::string(path) + ".partial-XXXXXX";
-    int fd = mkstemp(temporary.data());
+    int fd = makeTemporary(path, mode, temporary, error);
     if (fd < 0)
-        return fail(error, errno);
+        return false;
     int code = 0;
-    FILE *file = fchmod(fd, modeFor(path)) == 0 ? fdopen(fd, "wb") : nullptr;
+    FILE *file = fdopen(fd, "wb");
     if (!file) {
         code = errno;
         close(fd);
-    } else if (!writeAll(file, write, context, &code)) {
-        // code says why, or 0 when write() failed without a reason
-    } else if (rename(temporary.c_str(), path) != 0) {
-        code = errno;
-    } else {
+    } else if (writeAll(file, write, context, &code)) {
         return true;
     }
     unlink(temporary.c_str());
-    return fail(error, code);
+    return fail(error, code);      // code 0 (EIO): write() failed without a reason
+}
+
+bool writeTemporary(const char *path, bool (*write)(FILE *file, void *context), void *context,
+                    std::string &temporary, int *error)
+{
+    return fillTemporary(path, newFileMode(), write, context, temporary, error);
+}
+
+// A replaced file keeps its permissions; a new one gets those of any new file.
+bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context, int *error)
+{
+    std::string target = targetOf(path), temporary;
+    struct stat old;
+    bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(error, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    mode_t mode = exists ? old.st_mode & 07777 : newFileMode();
+    if (!fillTemporary(target, mode, write, context, temporary, error))
+        return false;
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        int code = errno;
+        unlink(temporary.c_str());
+        return fail(error, code);
+    }
+    syncFolderOf(target);
+    return true;
+}
+
+// A file system without the no-replace rename still refuses a hard link over
+// an existing name.
+static bool renameNoReplace(const char *from, const char *to, int *error)
+{
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail(error, errno);
+    if (link(from, to) != 0)
+        return fail(error, errno);
+    unlink(from);
+    return true;
+}
+
+bool placeNewFile(const char *temporary, const char *path, int *error)
+{
+    if (!renameNoReplace(temporary, path, error))
+        return false;
+    syncFolderOf(path);
+    return true;
 }

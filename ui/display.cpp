@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 #include <new>
-#include <sys/stat.h>
 #include "render/lattice.h"
 #include "ui/display.h"
 #include "ui/input.h"
@@ -117,21 +116,51 @@ void closeDisplay()
 }
 
 // save_bmp writes a 32-bit picture as a 54-byte header and 24-bit rows padded
-// to four bytes. It does not check its last write, so a full disk can leave a
-// shorter file behind while it reports success.
+// to four bytes.
 static long bmpFileSize(BITMAP *bmp)
 {
     long row = (bmp->w * 3L + 3) & ~3L;
     return 54 + row * bmp->h;
 }
 
-static bool fileHasSize(const char *path, long size)
+// The library's BMP writer goes through these into a stdio file, so every
+// write is seen to succeed or fail with the system's own errno; the library's
+// file code neither checks its last write nor keeps that errno.
+struct bmpSink { FILE *file; long written; bool failed; };
+
+static long sinkWrite(const void *bytes, long n, void *userdata)
 {
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == size;
+    bmpSink *sink = (bmpSink *)userdata;
+    long done = (long)fwrite(bytes, 1, n, sink->file);
+    sink->written += done;
+    sink->failed = sink->failed || done != n;
+    return done;
 }
 
-bool saveBufferBMP(const char *path)
+static int sinkPutc(int c, void *userdata)
 {
-    return save_bmp(path, buffer, pal) == 0 && fileHasSize(path, bmpFileSize(buffer));
+    unsigned char byte = (unsigned char)c;
+    return sinkWrite(&byte, 1, userdata) == 1 ? c : EOF;
+}
+
+static int sinkError(void *userdata) { return ((bmpSink *)userdata)->failed; }
+static int sinkClose(void *) { return 0; }     // the caller owns the file
+static int sinkNoRead(void *) { return EOF; }
+static int sinkNoUngetc(int, void *) { return EOF; }
+static long sinkNoFread(void *, long, void *) { return 0; }
+static int sinkNoSeek(void *, int) { return -1; }
+
+static const PACKFILE_VTABLE bmpSinkTable = {
+    sinkClose, sinkNoRead, sinkNoUngetc, sinkNoFread, sinkPutc, sinkWrite, sinkNoSeek, sinkNoRead, sinkError,
+};
+
+bool writeBufferBMP(FILE *file)
+{
+    bmpSink sink = { file, 0, false };
+    PACKFILE *packed = pack_fopen_vtable(&bmpSinkTable, &sink);
+    if (!packed)
+        return false;
+    bool saved = save_bmp_pf(packed, buffer, pal) == 0;
+    pack_fclose(packed);
+    return saved && !sink.failed && sink.written == bmpFileSize(buffer);
 }

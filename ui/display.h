@@ -1,5 +1,6 @@
 // Bringing the screen layer up and down.
 #pragma once
+#include <cstdio>
 
 // The graphics library with a 640x480 32-bit display, the keyboard, the
 // timer and the mouse, and the picture's bitmaps. On failure it says why on
@@ -16,5 +17,6 @@ void closeDisplay();                // releases what either of them made
 // last loaded or saved (the name without its folders); null for none.
 void showFigureName(const char *path);
 
-// buffer as a BMP file; true only when the whole file was written.
-bool saveBufferBMP(const char *path);
+// buffer as a BMP file into an open file; true only when every byte was
+// handed to it. The caller flushes and closes it (and sees errors there).
+bool writeBufferBMP(FILE *file);

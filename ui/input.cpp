@@ -181,10 +181,14 @@ void waitKeyRelease(Key k)
         idle();
 }
 
+// The Enter that confirmed a typed name (or the Esc of a prompt) may still be
+// held when a banner opens; only a press made after it answers the banner.
 void showBanner(const char *text)
 {
     modalActivity banner;
     drawBox(display(), text, BANNER_BOX, rgbColour(255, 128, 64), 1);
+    while ((keyHeld(Key::Enter) || keyHeld(Key::Esc)) && !closeRequested)
+        idle();
     while (!keyHeld(Key::Enter) && !cancelRequested())
         idle();
     waitKeyRelease(Key::Esc);

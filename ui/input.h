@@ -66,5 +66,6 @@ void idle();
 extern void (*idleHook)();
 
 void waitKeyRelease(Key key);
-// A full-width banner on the screen until Enter or Esc; Esc is waited out.
+// A full-width banner on the screen until Enter or Esc is pressed; a key
+// already held when it opens does not count. Esc is waited out.
 void showBanner(const char *text);

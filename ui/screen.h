@@ -7,6 +7,7 @@
 struct BITMAP;                      // the library's bitmap; only this layer looks inside
 
 const int SCREEN_W_PX = 640, SCREEN_H_PX = 480;
+const int CHAR_W_PX = 8;            // every character of the library's built-in font
 
 struct buttonRect { int x, y, w, h; };
 

@@ -83,7 +83,7 @@ class Export(harness.AppTestCase):
         no_display = dict(os.environ)
         no_display.pop('DISPLAY', None)
         self.assertEqual(self.run_cli(self.path('none.fig'), env=no_display),
-                         (2, '', 'latticegraph: cannot read %s: No such file or directory\n' % self.path('none.fig')))
+                         (2, '', 'latticegraph: cannot read %s: no such file or folder\n' % self.path('none.fig')))
 
     def test_help_and_usage_errors(self):
         status, out, err = self.run_cli('--help')
@@ -99,7 +99,7 @@ class Export(harness.AppTestCase):
 
     def test_failures_name_file_and_reason(self):
         blocker, out = self.path('file', b'x'), self.path('o.png')
-        rows = [(['none.fig', out], 2, 'cannot read none.fig: No such file or directory'),
+        rows = [(['none.fig', out], 2, 'cannot read none.fig: no such file or folder'),
                 (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory'),
                 (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker),
                 ([self.figure_with(['X', 'Y', 'Z', '0', '1', '1', '0', '1', '0', '0', '0', '1']), out], 2,

@@ -2,6 +2,7 @@
 ScreenShot button, checked on the screen and on disk."""
 import os
 import struct
+import subprocess
 
 import harness
 from harness import ORANGE, PROMPT_GREEN
@@ -12,6 +13,11 @@ NEW_FILE_GREEN, NOTE_GREEN = (24, 192, 96), (48, 192, 96)
 DEFAULT_FIG = ' '.join(['CX*S(X/Y)', 'SX*S(Y/X)', 'Z'] + ['%f' % v for v in harness.DEFAULT_RANGE]
                        + [str(c) for c in harness.DEFAULT_COLOR] + ['0', '100']).encode()
 BMP_SIZE = 54 + 640 * 480 * 3
+BANNER = (0, 224, 640, 32)
+
+
+def banner_says(text):                      # the full-width banner with a line as long as text
+    return lambda s: s.px(3, 226) == ORANGE and harness.text_fits(s.text_span(*BANNER), BANNER, len(text))
 
 
 def read_bmp(path):
@@ -90,15 +96,42 @@ class Files(harness.AppTestCase):
         # Del asks first: N keeps the file, Y deletes it
         self.open_list(LOAD, 2)
         for answer in ('n', 'y'):
-            self.app.xdotool('mousemove', 60, 8, 'keydown', 'Delete')
-            self.app.wait_for(lambda s: s.px(46, 230) == ORANGE and harness.text_fits(
-                s.text_span(40, 224, 560, 32), (40, 224, 560, 32), 34), 'the question "Delete a.fig? ..."')
-            self.app.xdotool('keyup', 'Delete')
-            self.app.key(answer)
+            self.ask_delete(answer)
             self.app.wait_for(lambda s: s.px(46, 230) != ORANGE, 'the question to go')
             self.assertEqual(os.path.exists(self.app.path('gallery', 'a.fig')), answer == 'n')
         self.wait_figure(self.cells, 'the list to close')
         self.assertEqual(os.listdir(self.app.path('gallery')), ['myfig.fig'])
+
+    def ask_delete(self, answer):
+        self.app.xdotool('mousemove', 60, 8, 'keydown', 'Delete')
+        self.app.wait_for(lambda s: s.px(46, 230) == ORANGE and harness.text_fits(
+            s.text_span(40, 224, 560, 32), (40, 224, 560, 32), 34), 'the question "Delete a.fig? ..."')
+        self.app.xdotool('keyup', 'Delete')
+        self.app.key(answer)
+
+    def test_read_only_gallery(self):
+        """Mounted read-only (root writes anywhere else): save and delete fail with a banner."""
+        gallery = self.app.path('gallery')
+        if subprocess.run(['mount', '--bind', gallery, gallery], stderr=subprocess.DEVNULL).returncode:
+            self.skipTest('no permission to mount')
+        self.addCleanup(subprocess.run, ['umount', gallery])
+        subprocess.run(['mount', '-o', 'remount,bind,ro', gallery], check=True)
+        self.open_list(SAVE, 1, new_file=True)
+        self.app.click(60, 24)
+        self.app.wait_prompt(0)
+        self.app.type('new')
+        self.app.key('Return', hold=0.4)        # held while the banner opens, then let go: it stays
+        self.app.wait_for(banner_says('Could not write gallery/new.fig: read-only file system. (Press Enter)'), 'save')
+        self.app.key('Return')
+        self.wait_figure(self.cells, 'the banner and the list to go')
+        self.open_list(LOAD, 1)
+        self.ask_delete('y')
+        self.app.wait_for(banner_says('Could not delete gallery/a.fig: read-only file system. (Press Enter)'), 'delete')
+        self.app.key('Return')
+        self.app.wait_for(lambda s: s.px(4, 4) == entry_colour(0) and s.px(3, 226) != ORANGE, 'the list to stay')
+        self.app.key('Escape')
+        self.wait_figure(self.cells, 'the list to close')
+        self.assertEqual(os.listdir(gallery), ['a.fig'])
 
 
 if __name__ == '__main__':

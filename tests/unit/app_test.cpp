@@ -118,3 +118,28 @@ TEST(Panel, PowLabelFollowsTheGain)
     scanClicks(down.x, down.y);
     EXPECT_EQ(label(), before);
 }
+
+static std::string heldKeys;        // at each look of a wait: E Enter, X Esc, . none; Esc after the end
+static size_t looks;
+
+static void lookAgain()
+{
+    char c = ++looks < heldKeys.size() ? heldKeys[looks] : 'X';
+    key[KEY_ENTER] = c == 'E';
+    key[KEY_ESC] = c == 'X';
+}
+
+// A key held as a banner opens does not close it; the next press does; Esc is waited out.
+TEST(Banner, WaitsForAFreshPress)
+{
+    headlessSetup();
+    idleHook = lookAgain;
+    const std::pair<std::string, size_t> rows[] = { { ".E", 1 }, { "EEE..E", 5 }, { "X.E", 2 }, { "E.XXX.", 5 } };
+    for (auto &[keys, closesAt] : rows) {
+        heldKeys = keys;
+        looks = SIZE_MAX;
+        lookAgain();                                // look 0: the keys held as it opens
+        showBanner("Could not write a.fig: read-only file system. (Press Enter)");
+        EXPECT_EQ(looks, closesAt) << keys;
+    }
+}

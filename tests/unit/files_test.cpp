@@ -1,10 +1,17 @@
 // Figure files and the gallery list.
 #include <gtest/gtest.h>
-#include <climits>
+#include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <unistd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include "files/files.h"
 #include "tests/unit/headless.h"
 
@@ -52,26 +59,32 @@ struct FilesTest : ::testing::Test {
 TEST_F(FilesTest, DefaultFigureIsThe150ByteLine)
 {
     std::string startUp = settings();
+    put("d.fig", std::string(400, '9'));
     ASSERT_TRUE(writeFIG("d.fig"));
-    EXPECT_EQ(slurp("d.fig"), DEFAULT_LINE);
+    EXPECT_EQ(slurp("d.fig"), DEFAULT_LINE);        // the new record only, no old tail
     scrambleSettings();
     ASSERT_TRUE(readFIG("d.fig"));
     EXPECT_EQ(settings(), startUp);
     EXPECT_EQ(myXForm.tokens[0], TOK_COS);          // recompiled
 }
 
-// Whitespace in a text is written as "_", as is an empty text; reals keep six decimals.
-TEST_F(FilesTest, OddSettingsReadBackAsWritten)
+// Six decimals where they read back as the same float, else the shortest text
+// that does; bit for bit back (the fuzz target checks the other settings).
+TEST_F(FilesTest, RealsAreExact)
 {
-    strcpy(aXForm, "2 -X\tY"), strcpy(aZForm, "");
-    Range[0] = 0.0000004f, Range[1] = 1e20f, Range[2] = -2.5e-6f, Color[3] = -7, style = 200, ColorPow = INT_MIN;
-    ASSERT_TRUE(writeFIG("r.fig"));
-    strcpy(aXForm, "2_-X_Y"), strcpy(aZForm, "_");
-    Range[0] = 0, Range[2] = -0.000002f;            // -2.5e-6 is a little under, in single precision
-    std::string expected = settings();
-    scrambleSettings();
-    ASSERT_TRUE(readFIG("r.fig"));
-    EXPECT_EQ(settings(), expected) << slurp("r.fig");
+    const struct { float value; const char *text; } rows[] = {
+        { 9.27f, "9.270000" }, { std::nextafter(9.27f, 0.0f), "9.2699995" }, { 3e-7f, "3e-07" }, { -0.0f, "-0.000000" },
+        { NAN, "nan" }, { -NAN, "-nan" }, { INFINITY, "inf" }, { -INFINITY, "-inf" }, { FLT_TRUE_MIN, "1e-45" },
+        { FLT_MAX, "340282346638528859811704183484516925440.000000" } };
+    for (auto &row : rows) {
+        Range[8] = row.value;
+        ASSERT_TRUE(writeFIG("r.fig"));
+        std::string line = DEFAULT_LINE;
+        EXPECT_EQ(slurp("r.fig"), line.replace(line.find("1.000000"), 8, row.text));
+        Range[8] = 7;
+        ASSERT_TRUE(readFIG("r.fig"));
+        EXPECT_EQ(std::bit_cast<uint32_t>(Range[8]), std::bit_cast<uint32_t>(row.value)) << row.text;
+    }
 }
 
 // Fields are applied up to the first one that does not convert.
@@ -93,19 +106,56 @@ TEST_F(FilesTest, BadFiles)
     ASSERT_TRUE(readFIG("long.fig"));
     EXPECT_EQ(std::string(aXForm) + aYForm + aZForm, std::string(99, 'X') + std::string(99, 'Y') + "Z");
     EXPECT_EQ(Range[0], 1.25f);
-    myXForm.tokens[0] = 55;
-    EXPECT_FALSE(readFIG("missing.fig"));
-    EXPECT_EQ(myXForm.tokens[0], 55);
 }
 
-TEST_F(FilesTest, FailedWrites)
+static long filesHere() { return std::distance(std::filesystem::directory_iterator("."), {}); }
+
+// A write cut off part-way (a file-size limit in a child) leaves the old figure and no other file.
+TEST_F(FilesTest, WriteCutOffPartWayKeepsTheOldFigure)
 {
+    put("o.fig", DEFAULT_LINE);
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = { 100, 100 };
+        _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 && !writeFIG("o.fig") && !writeFIG("n.fig") ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(slurp("o.fig"), DEFAULT_LINE);
+    EXPECT_EQ(filesHere(), 1);
+}
+
+// Each refusal says why, at once (no pipe waited on), changes nothing and leaves no file.
+TEST_F(FilesTest, Refusals)
+{
+    ASSERT_EQ(mkfifo("fifo.fig", 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", "zero.fig"), 0);
+    ASSERT_EQ(mkdir("dir.fig", 0755), 0);
     put("plain", "x");
-    for (const char *path : { "/dev/full", "plain/a.fig", "missing/a.fig" })
-        EXPECT_FALSE(writeFIG(path)) << path;
-    put("o.fig", std::string(400, '9'));
-    ASSERT_TRUE(writeFIG("o.fig"));
-    EXPECT_EQ(slurp("o.fig"), DEFAULT_LINE);        // the new record only, no old tail
+    put("big.fig", "");
+    ASSERT_EQ(truncate("big.fig", 50 << 20), 0);
+    put("over.fig", std::string(FIGURE_FILE_LIMIT + 1, ' '));
+    const char *notRegular = "not a regular file", *tooLarge = "too large to be a figure", *none = "no such file or folder";
+    const struct { bool (*operation)(const char *, const char **); const char *path, *reason; } rows[] = {
+        { readFIG, "fifo.fig", notRegular }, { readFIG, "zero.fig", notRegular }, { readFIG, "dir.fig", "it is a folder" },
+        { readFIG, "big.fig", tooLarge }, { readFIG, "over.fig", tooLarge }, { readFIG, "missing.fig", none },
+        { writeFIG, "/dev/full", notRegular }, { writeFIG, "dir.fig", "it is a folder" }, { writeFIG, "missing/a.fig", none },
+        { writeFIG, "plain/a.fig", "part of the path is not a folder" } };
+    scrambleSettings();
+    const std::string scrambled = settings() + std::to_string(myXForm.tokens[0]);
+    for (auto &row : rows) {
+        const char *reason = "";
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(row.operation(row.path, &reason)) << row.path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << row.path;
+        EXPECT_STREQ(reason, row.reason);
+        EXPECT_EQ(settings() + std::to_string(myXForm.tokens[0]), scrambled) << row.path;   // not even recompiled
+    }
+    EXPECT_EQ(filesHere(), 6);
+    put("limit.fig", DEFAULT_LINE + std::string(FIGURE_FILE_LIMIT - DEFAULT_LINE.size(), '\n'));
+    EXPECT_TRUE(readFIG("limit.fig"));
 }
 
 TEST_F(FilesTest, GalleryListIsSortedAndKeepsWholeNames)

@@ -6,8 +6,11 @@
 #include "prompts/prompts.h"
 #include "tests/unit/headless.h"
 
-static int tick, start;             // the test's clock, in hundredths of a second from start
-static double testClock() { return (start + tick) / 100.0; }
+// The test's clock, in hundredths of a second from start; it starts far
+// beyond any real clock other tests may have left times from.
+static int tick;
+static long long start = 100000000000LL;
+static double testClock() { return (double)(start + tick) / 100.0; }
 
 struct escPress { int down, up; };
 
