@@ -20,7 +20,8 @@ long long sweepValueCount(float minimum, float maximum, float skip);
 
 enum class evaluation {
     reference,                      // evaluate on copies of the records at every point
-    compiled                        // the records' programs, run axis by axis
+    compiled,                       // batched: each op once per combination of the axes it reads
+    perPoint                        // the records' programs, run axis by axis at every point
 };
 
 // Decided by the caller while a sweep runs; a null hook does nothing.
