@@ -164,12 +164,14 @@ static void spread(latticeBatch::state &s, int r, const latticeSpan &span)
     }
 }
 
-static operandArray operandOf(latticeBatch::state &s, int r, const latticeSpan &span)
+// Register r's values over the span; offset is the span's place in the run,
+// where the run's per-point values start.
+static operandArray operandOf(latticeBatch::state &s, int r, const latticeSpan &span, int offset)
 {
     const float *values = s.array[r];
     switch (s.where[r]) {
     case placement::fixed: case placement::perX: return { &s.scalar[r], 0 };
-    case placement::perPoint: return s.runValue[r];
+    case placement::perPoint: return { s.runValue[r].values + offset * s.runValue[r].step, s.runValue[r].step };
     case placement::tableYZ: return { values + span.first, 1 };
     case placement::tableY: case placement::rowY:
         if (span.oneColumn)
@@ -189,6 +191,33 @@ static operandArray operandOf(latticeBatch::state &s, int r, const latticeSpan &
         s.spreadFor[r] = s.runSerial;
     }
     return { s.runArray[r], 1 };
+}
+
+// Values by Y or by Z alone are arrays over a span only when it lies within
+// one column or the columns hold one point each.
+static bool needsSpread(const latticeBatch::state &s, int r, const latticeSpan &span)
+{
+    placement p = s.where[r];
+    bool byOneAxis = p == placement::tableY || p == placement::rowY || p == placement::tableZ || p == placement::rowZ;
+    return byOneAxis && !span.oneColumn && s.zCount > 1;
+}
+
+// An operation with an operand by Y or by Z alone runs a column at a time,
+// cheaper than spreading that operand over the span first.
+static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpan &span, float *out)
+{
+    auto apply = signOf[op.symbol].applyArrays;
+    if (!needsSpread(s, op.left, span) && !needsSpread(s, op.right, span)) {
+        apply(operandOf(s, op.left, span, 0), operandOf(s, op.right, span, 0), out, span.count);
+        return;
+    }
+    long long j = span.j, k = span.k;
+    for (int i = 0; i < span.count; j++, k = 0) {
+        int length = (int)std::min<long long>(span.count - i, s.zCount - k);
+        latticeSpan column{ span.first + i, length, j, k, true };
+        apply(operandOf(s, op.left, column, i), operandOf(s, op.right, column, i), out + i, length);
+        i += length;
+    }
 }
 
 // Along one axis, a table or row is an array and everything else one value.
@@ -222,39 +251,42 @@ static void computeTables(latticeBatch::state &s)
     long long points = s.yCount * s.zCount;
     for (int i : s.tableOps) {
         const planOp &op = s.plan.ops[i];
-        auto apply = signOf[op.symbol].applyArrays;
         placement p = s.where[op.result];
         if (p != placement::tableYZ) {
-            apply(lineOperand(s, op.left), lineOperand(s, op.right), s.array[op.result], (int)valuesOf(s, p));
+            signOf[op.symbol].applyArrays(lineOperand(s, op.left), lineOperand(s, op.right), s.array[op.result],
+                                          (int)valuesOf(s, p));
             continue;
         }
         for (long long first = 0; first < points;) {
             latticeSpan span = spanAt(s, first, points);
-            s.runSerial++;
-            apply(operandOf(s, op.left, span), operandOf(s, op.right, span), s.array[op.result] + first, span.count);
+            applyOver(s, op, span, s.array[op.result] + first);
             first += span.count;
         }
     }
 }
 
+// A per-point operation whose operands hold one value each over the run
+// gives one value for the run.
 static void computeRun(latticeBatch::state &s, const latticeSpan &span)
 {
     s.runSerial++;
     for (int i : s.pointOps) {
         const planOp &op = s.plan.ops[i];
-        operandArray l = operandOf(s, op.left, span), r = operandOf(s, op.right, span);
-        if (!l.step && !r.step) {
+        bool columns = needsSpread(s, op.left, span) || needsSpread(s, op.right, span);
+        operandArray l = columns ? operandArray{} : operandOf(s, op.left, span, 0);
+        operandArray r = columns ? operandArray{} : operandOf(s, op.right, span, 0);
+        if (!columns && !l.step && !r.step) {
             s.scalar[op.result] = signOf[op.symbol].apply(l.values[0], r.values[0]);
             s.runValue[op.result] = { &s.scalar[op.result], 0 };
         } else {
-            signOf[op.symbol].applyArrays(l, r, s.runArray[op.result], span.count);
+            applyOver(s, op, span, s.runArray[op.result]);
             s.runValue[op.result] = { s.runArray[op.result], 1 };
         }
     }
     s.run.first = span.first;
     s.run.count = span.count;
     for (int f = 0; f < 3; f++)
-        s.run.values[f] = operandOf(s, s.plan.result[f], span);
+        s.run.values[f] = operandOf(s, s.plan.result[f], span, 0);
 }
 
 latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long yCount, const float *zs,

@@ -194,30 +194,33 @@ struct programEngine : pointEngine {
 // The cells and depths of a run of points, worked out for the whole run at once.
 struct runCells {
     long long first = 0, count = 0;    // not int: a store to a cell cannot change them
-    std::vector<int> cellOf = std::vector<int>(RUN), depthOf = std::vector<int>(RUN), rowOf = std::vector<int>(RUN);
+    std::vector<int> cellOf = std::vector<int>(RUN), depthOf = std::vector<int>(RUN);
 
     void convert(const sweepJob &job, const batchRun &run);
 };
 
-static void pixelsOf(operandArray values, float half, int offset, int *pixels, int n)
+// A step of 0 reads one value for every point.
+template <int XStep, int YStep>
+static void cellsOfRun(const float *x, const float *y, int *cells, int n, int size)
 {
-    if (!values.step) {
-        std::fill(pixels, pixels + n, pixelOnGrid(values.values[0], half, offset));
-        return;
+    float half = (float)(size / 2);
+    for (int i = 0; i < n; i++) {
+        int px = pixelOnGrid(x[i * XStep], half, size / 2), py = pixelOnGrid(y[i * YStep], half, size / 2);
+        cells[i] = (px | py) < 0 ? -1 : px * size + py;
     }
-    for (int i = 0; i < n; i++)
-        pixels[i] = pixelOnGrid(values.values[i], half, offset);
 }
 
 void runCells::convert(const sweepJob &job, const batchRun &run)
 {
-    int n = run.count, size = job.size;
-    float half = (float)(size / 2);
-    int *cells = cellOf.data(), *rows = rowOf.data();
-    pixelsOf(run.values[0], half, size / 2, cells, n);
-    pixelsOf(run.values[1], half, size / 2, rows, n);
-    for (int i = 0; i < n; i++)
-        cells[i] = (cells[i] | rows[i]) < 0 ? -1 : cells[i] * size + rows[i];
+    int n = run.count;
+    const float *x = run.values[0].values, *y = run.values[1].values;
+    int *cells = cellOf.data();
+    switch (run.values[0].step * 2 + run.values[1].step) {
+    case 0: cellsOfRun<0, 0>(x, y, cells, n, job.size); break;
+    case 1: cellsOfRun<0, 1>(x, y, cells, n, job.size); break;
+    case 2: cellsOfRun<1, 0>(x, y, cells, n, job.size); break;
+    default: cellsOfRun<1, 1>(x, y, cells, n, job.size); break;
+    }
     if (job.style == STYLE_HIGHEST_Z) {
         operandArray z = run.values[2];
         if (!z.step)
