@@ -28,11 +28,12 @@ struct latticeBatch::state {
     long long yCount, zCount;
     placement where[PLAN_REGISTERS];
     float scalar[PLAN_REGISTERS];           // fixed and per-X values; per-point values that hold for a run
-    float *array[PLAN_REGISTERS];           // tables and rows
+    float *array[PLAN_REGISTERS];           // tables, rows, and per-X values over the listed X values
     float *runArray[PLAN_REGISTERS];        // per-point values and spread values of the current run
     operandArray runValue[PLAN_REGISTERS];  // per-point values of the current run
     long long spreadFor[PLAN_REGISTERS];    // the run whose values runArray holds, for spread registers
     std::vector<int> tableOps, xOps, rowOps, pointOps;
+    std::vector<int> xRegisters;            // X and the results of xOps
     std::vector<float> tables, runs;
     batchRun run;
     long long runSerial;
@@ -56,6 +57,7 @@ static bool readsOnly(placement p, std::initializer_list<placement> allowed)
 static long long valuesOf(const latticeBatch::state &s, placement p)
 {
     switch (p) {
+    case placement::perX: return s.limits.xLength;
     case placement::tableY: case placement::rowY: return s.yCount;
     case placement::tableZ: case placement::rowZ: return s.zCount;
     case placement::tableYZ: return s.yCount * s.zCount;
@@ -67,9 +69,11 @@ static long long valuesOf(const latticeBatch::state &s, placement p)
 static placement wantedPlacement(const latticeBatch::state &s, const planOp &op)
 {
     placement l = s.where[op.left], r = s.where[op.right];
-    auto both = [&](std::initializer_list<placement> allowed) { return readsOnly(l, allowed) && readsOnly(r, allowed); };
+    auto both = [&](std::initializer_list<placement> allowed) {
+        return readsOnly(l, allowed) && readsOnly(r, allowed);
+    };
     switch (s.plan.reads[op.result]) {
-    case READS_X: return placement::perX;
+    case READS_X: return both({ placement::fixed, placement::perX }) ? placement::perX : placement::perPoint;
     case READS_Y: return both({ placement::fixed, placement::tableY }) ? placement::tableY : placement::perPoint;
     case READS_Z: return both({ placement::fixed, placement::tableZ }) ? placement::tableZ : placement::perPoint;
     case READS_Y | READS_Z:
@@ -87,7 +91,7 @@ static placement wantedPlacement(const latticeBatch::state &s, const planOp &op)
 
 // Places every operation, within the limits, and sorts them into the lists
 // of the phases; each list keeps the plan's order, so operands come first.
-static long long placeOps(latticeBatch::state &s)
+static void placeOps(latticeBatch::state &s)
 {
     long long total = 0;
     for (int i = 0; i < s.plan.opCount; i++) {
@@ -99,7 +103,7 @@ static long long placeOps(latticeBatch::state &s)
         total += valuesOf(s, p);
         s.where[op.result] = p;
         if (p == placement::perX)
-            s.xOps.push_back(i);
+            s.xOps.push_back(i), s.xRegisters.push_back(op.result);
         else if (p == placement::rowY || p == placement::rowZ)
             s.rowOps.push_back(i);
         else if (p == placement::perPoint)
@@ -107,15 +111,17 @@ static long long placeOps(latticeBatch::state &s)
         else
             s.tableOps.push_back(i);
     }
-    return total;
 }
 
-// Tables, rows and the Y and Z values get their arrays, and every register
-// that is not a single value gets an array for a run.
-static void allocate(latticeBatch::state &s, long long tableValues)
+// Tables, rows, per-X values and the Y and Z values get their arrays, and
+// every register that is not a single value gets an array for a run.
+static void allocate(latticeBatch::state &s)
 {
-    s.tables.resize((size_t)(tableValues + s.yCount + s.zCount));
     long long used = 0;
+    for (int r = 0; r < s.plan.registerCount; r++)
+        used += valuesOf(s, s.where[r]);
+    s.tables.resize((size_t)used);
+    used = 0;
     int runRegisters = 0;
     for (int r = 0; r < s.plan.registerCount; r++) {
         placement p = s.where[r];
@@ -141,7 +147,9 @@ static void placeRegisters(latticeBatch::state &s)
         s.where[r] = r < 3 ? variables[r] : placement::fixed;
         s.scalar[r] = r < 3 ? 0 : s.plan.constants[r];
     }
-    allocate(s, placeOps(s));
+    s.xRegisters.push_back(0);
+    placeOps(s);
+    allocate(s);
 }
 
 // ---- operands ----
@@ -220,13 +228,20 @@ static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpa
     }
 }
 
-// Along one axis, a table or row is an array and everything else one value.
-static operandArray lineOperand(latticeBatch::state &s, int r)
+// Along the listed X values, per-X values are arrays; along the Y or the Z
+// values, tables and rows are, and a per-X value is the current X's.
+static operandArray lineOperand(latticeBatch::state &s, int r, bool alongX)
 {
     placement p = s.where[r];
-    if (p == placement::fixed || p == placement::perX)
+    if (p == placement::fixed || (p == placement::perX) != alongX)
         return { &s.scalar[r], 0 };
     return { s.array[r], 1 };
+}
+
+static void applyAlong(latticeBatch::state &s, const planOp &op, bool alongX, int count)
+{
+    operandArray l = lineOperand(s, op.left, alongX), r = lineOperand(s, op.right, alongX);
+    signOf[op.symbol].applyArrays(l, r, s.array[op.result], count);
 }
 
 // ---- computing ----
@@ -253,8 +268,7 @@ static void computeTables(latticeBatch::state &s)
         const planOp &op = s.plan.ops[i];
         placement p = s.where[op.result];
         if (p != placement::tableYZ) {
-            signOf[op.symbol].applyArrays(lineOperand(s, op.left), lineOperand(s, op.right), s.array[op.result],
-                                          (int)valuesOf(s, p));
+            applyAlong(s, op, false, (int)valuesOf(s, p));
             continue;
         }
         for (long long first = 0; first < points;) {
@@ -305,18 +319,20 @@ latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long 
 
 latticeBatch::~latticeBatch() = default;
 
-void latticeBatch::enterX(float x)
+void latticeBatch::listX(const float *xs, int count)
 {
-    s->scalar[0] = x;
-    for (int i : s->xOps) {
-        const planOp &op = s->plan.ops[i];
-        s->scalar[op.result] = signOf[op.symbol].apply(s->scalar[op.left], s->scalar[op.right]);
-    }
-    for (int i : s->rowOps) {
-        const planOp &op = s->plan.ops[i];
-        signOf[op.symbol].applyArrays(lineOperand(*s, op.left), lineOperand(*s, op.right), s->array[op.result],
-                                      (int)valuesOf(*s, s->where[op.result]));
-    }
+    count = std::min(count, s->limits.xLength);
+    std::copy(xs, xs + count, s->array[0]);
+    for (int i : s->xOps)
+        applyAlong(*s, s->plan.ops[i], true, count);
+}
+
+void latticeBatch::enterX(int listed)
+{
+    for (int r : s->xRegisters)
+        s->scalar[r] = s->array[r][listed];
+    for (int i : s->rowOps)
+        applyAlong(*s, s->plan.ops[i], false, (int)valuesOf(*s, s->where[s->plan.ops[i].result]));
     s->run.count = 0;
 }
 

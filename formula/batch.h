@@ -41,7 +41,7 @@ struct formulaPlan {
 formulaPlan planFormulas(const myFormula forms[3]);
 
 // ---- running the plan over a lattice ----
-// The lattice is every X value given by enterX, times the Y values, times
+// The lattice is every X value listed and entered, times the Y values, times
 // the Z values. Point index j * zCount + k of the current X is (Y value j,
 // Z value k), the order of a sweep.
 
@@ -57,6 +57,7 @@ struct batchLimits {
     long long tableValues = 1 << 20;    // the most values a table or row may hold ...
     long long totalValues = 1 << 22;    // ... and all of them together; the rest is computed per point
     int runLength = 1024;               // the most points in a run
+    int xLength = 256;                  // the most X values listed at once
 };
 
 class latticeBatch {
@@ -69,8 +70,12 @@ public:
     latticeBatch(const latticeBatch &) = delete;
     latticeBatch &operator=(const latticeBatch &) = delete;
 
-    // Computes the operations that read X for this X value; earlier runs are dropped.
-    void enterX(float x);
+    // Computes the operations that read only X for the X values to come,
+    // in sweep order (the first xLength of them).
+    void listX(const float *xs, int count);
+    // Computes the operations that read X and one other axis for the listed
+    // X value; earlier runs are dropped.
+    void enterX(int listed);
     // The run holding point (0 <= point < yCount * zCount), computed unless
     // it is the current one. Valid until the next call.
     const batchRun &runAt(long long point);

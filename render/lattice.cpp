@@ -255,11 +255,14 @@ template <int Style> struct batchEngine {
     latticeBatch batch;
     runCells held;
     long long at = 0;               // the current point's place in held
+    std::vector<float> xs;          // the listed X values: sweep index xFirst, then every xParts-th
+    long long xFirst = 0;
 
     batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
         : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()),
           batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
     {
+        xs.reserve(batchLimits{}.xLength);
     }
     void moveTo(long long point)
     {
@@ -270,10 +273,28 @@ template <int Style> struct batchEngine {
             held.count = at = 0;
         }
     }
+    // The X values from the one at index on that this job records, as its
+    // sweep will step to them, up to a list's length.
+    void listX(long long index)
+    {
+        const float *range = job.range;
+        float v = job.point[0];
+        xs.clear();
+        xFirst = index;
+        for (long long at = index; xs.size() < xs.capacity() && v <= range[1]; v = v + range[2], at++)
+            if (at % job.xParts == index % job.xParts)
+                xs.push_back(v);
+        batch.listX(xs.data(), (int)xs.size());
+    }
     void enter(int axis, long long index)
     {
         if (axis == 0) {
-            batch.enterX(job.point[0]);
+            long long listed = (index - xFirst) / job.xParts;
+            if (index < xFirst || listed >= (long long)xs.size()) {
+                listX(index);
+                listed = 0;
+            }
+            batch.enterX((int)listed);
             held.count = 0;
         }
         if (axis < 2)

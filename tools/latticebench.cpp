@@ -142,8 +142,10 @@ static void renderDefaultByHand()
     std::vector<int> column(ys.size());
     for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
         float cx = cosineByHand(x), sx = sineByHand(x);
-        for (size_t j = 0; j < ys.size(); j++)
-            column[j] = cellByHand(cx * sineByHand(quotientByHand(x, ys[j])), sx * sineByHand(quotientByHand(ys[j], x)));
+        for (size_t j = 0; j < ys.size(); j++) {
+            float vx = cx * sineByHand(quotientByHand(x, ys[j])), vy = sx * sineByHand(quotientByHand(ys[j], x));
+            column[j] = cellByHand(vx, vy);
+        }
         for (size_t k = 0; k < zCount; k++)
             for (int cell : column)
                 if (cell >= 0)

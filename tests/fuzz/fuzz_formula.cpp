@@ -73,9 +73,11 @@ static void checkBatch(const std::string texts[3], const latticeShape &shape)
     for (int k = 0; k < shape.zCount; k++)
         zs.push_back(axisValue(k, 3));
     latticeBatch batch(forms, ys.data(), shape.yCount, zs.data(), shape.zCount, shape.limits);
+    float xs[3] = { axisValue(0, 7), axisValue(1, 7), axisValue(2, 7) };
+    batch.listX(xs, shape.xCount);
     for (int i = 0; i < shape.xCount; i++) {
-        float point[3] = { axisValue(i, 7), 0, 0 };
-        batch.enterX(point[0]);
+        float point[3] = { xs[i], 0, 0 };
+        batch.enterX(i);
         for (long long p = 0; p < (long long)shape.yCount * shape.zCount; p++) {
             const batchRun &run = batch.runAt(p);
             if (p < run.first || p >= run.first + run.count)

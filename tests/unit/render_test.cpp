@@ -134,7 +134,8 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
 // Ops read every set of axes (2^2 reads none and is folded), over a Z sweep
 // of one value, one of a few (runs of whole columns) and one of many (runs
 // within a column), and an empty Y sweep; without hooks, so the batched
-// sweep records whole X values and must leave the point where the sweep does.
+// sweep records whole X values and must leave the point where the sweep does;
+// and split over two jobs by X value.
 TEST(Render, BatchedCellsForEveryAxisSet)
 {
     const char *forms[3] = { "S(X*3)*.5+CY*CZ*.3", "(X*Y)^.5/9+T(X+Z)/20-2^2/9", "Z*40+Y*X" };
@@ -145,7 +146,8 @@ TEST(Render, BatchedCellsForEveryAxisSet)
         setsRead |= 1u << plan.reads[plan.ops[i].result];
     EXPECT_EQ(setsRead, 0xFEu);
     const struct { std::vector<float> range; long sum, depthSum; } rows[] = {
-        { { -2, 2, 0.03f, 0, 3, 0.05f, 0, 0, 1 }, 3906, 3529 }, { { -2, 2, 0.25f, 0, 3, 0.5f, -1, 1, 0.2f }, 746, 8378 },
+        { { -2, 2, 0.01f, 0, 3, 0.05f, 0, 0, 1 }, 11739, 9381 },
+        { { -2, 2, 0.25f, 0, 3, 0.5f, -1, 1, 0.2f }, 746, 8378 },
         { { -2, 2, 0.25f, 0, 3, 0.5f, 0, 70, 1 }, 4854, 6362951 }, { { -2, 2, 0.25f, 3, 0, 0.5f, 0, 70, 1 }, 0, 0 } };
     for (auto &row : rows) {
         for (int figureStyle : { STYLE_COUNTS, STYLE_HIGHEST_Z }) {
@@ -153,6 +155,13 @@ TEST(Render, BatchedCellsForEveryAxisSet)
             std::vector<int> reference = sweptState(j, evaluation::reference);
             EXPECT_EQ(cellSum(), figureStyle == STYLE_COUNTS ? row.sum : row.depthSum) << row.range[8];
             EXPECT_EQ(sweptState(j, evaluation::compiled), reference) << row.range[8] << " " << figureStyle;
+            std::vector<int> merged(cells.size());
+            for (j.xParts = 2, j.xPart = 0; j.xPart < 2; j.xPart++) {
+                sweepLattice(j);
+                for (size_t c = 0; c < cells.size(); c++)
+                    merged[c] = figureStyle == STYLE_COUNTS ? merged[c] + cells[c] : std::max(merged[c], cells[c]);
+            }
+            EXPECT_EQ(merged, std::vector<int>(reference.begin(), reference.end() - 3)) << row.range[8];
         }
     }
 }
