@@ -1,24 +1,24 @@
 // Running a plan over a lattice. Each register is computed where the axes it
 // reads make it change, and no more often:
 //   reads nothing        a constant of the plan
-//   X                    once per X value, as a single float
+//   X                    once per X value, over a list of the X values to come
 //   Y, Z, or Y and Z     tables over the Y values, the Z values or both,
 //                        once for the whole lattice
 //   X and Y, X and Z     rows over the Y (or Z) values, once per X value
 //   X, Y and Z           per point, a run of points at a time
 // A table or row that would pass the limits is computed per point instead,
-// as is everything that depends on it. Within a run every operand is either
-// one value for the whole run or an array of the run's values; a table or
-// row value is spread over the run only when its points do not lie along
-// one column of the lattice.
+// as is everything that depends on it. Within a run of points an operand is
+// one value for the whole run or an array of the run's values; an operation
+// with a table or row operand that is neither (by Y or by Z alone, over
+// several columns of the lattice) runs a column at a time.
 #include "formula/batch.h"
 #include <algorithm>
 #include <vector>
 
 enum class placement : unsigned char { fixed, perX, tableY, tableZ, tableYZ, rowY, rowZ, perPoint };
 
-// Runs of whole columns need their table and row values spread over the
-// run; from this many Z values up, a run stays within one column instead.
+// From this many Z values up, a run stays within one column; below, it
+// takes whole columns.
 const long long COLUMN_RUN = 64;
 
 struct latticeBatch::state {
