@@ -210,6 +210,32 @@ static bool needsSpread(const latticeBatch::state &s, int r, const latticeSpan &
     return byOneAxis && !span.oneColumn && s.zCount > 1;
 }
 
+// Register r's values in a column of a span, from the column's place i in
+// the span and its Y and Z index j and k: base + j * perY + i * perPoint +
+// k * perZ, with step.
+struct columnOperand {
+    const float *base;
+    int perY, perPoint, perZ, step;
+
+    operandArray at(long long i, long long j, long long k) const
+    {
+        return { base + j * perY + i * perPoint + k * perZ, step };
+    }
+};
+
+static columnOperand columnOperandOf(latticeBatch::state &s, int r, const latticeSpan &span)
+{
+    const float *values = s.array[r];
+    switch (s.where[r]) {
+    case placement::perPoint:
+        return { s.runValue[r].values, 0, s.runValue[r].step, 0, s.runValue[r].step };
+    case placement::tableYZ: return { values + span.first, 0, 1, 0, 1 };
+    case placement::tableY: case placement::rowY: return { values, 1, 0, 0, 0 };
+    case placement::tableZ: case placement::rowZ: return { values, 0, 0, 1, 1 };
+    default: return { &s.scalar[r], 0, 0, 0, 0 };
+    }
+}
+
 // An operation with an operand by Y or by Z alone runs a column at a time,
 // cheaper than spreading that operand over the span first.
 static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpan &span, float *out)
@@ -219,11 +245,11 @@ static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpa
         apply(operandOf(s, op.left, span, 0), operandOf(s, op.right, span, 0), out, span.count);
         return;
     }
+    columnOperand l = columnOperandOf(s, op.left, span), r = columnOperandOf(s, op.right, span);
     long long j = span.j, k = span.k;
     for (int i = 0; i < span.count; j++, k = 0) {
         int length = (int)std::min<long long>(span.count - i, s.zCount - k);
-        latticeSpan column{ span.first + i, length, j, k, true };
-        apply(operandOf(s, op.left, column, i), operandOf(s, op.right, column, i), out + i, length);
+        apply(l.at(i, j, k), r.at(i, j, k), out + i, length);
         i += length;
     }
 }
