@@ -78,6 +78,7 @@ long long sweepValueCount(float minimum, float maximum, float skip)
 const int NO_DEPTH = INT_MIN;        // below every cell
 const long long LISTED_VALUES = 1 << 22;    // the most Y or Z values a batched sweep lists
 const int RUN = batchLimits{}.runLength;
+const size_t X_LIST = batchLimits{}.xLength;
 
 // A depth that is NaN, infinite or beyond the int range counts as below
 // every cell (cells are never negative), so it never changes one.
@@ -252,17 +253,17 @@ template <int Style> struct batchEngine {
     int *const cells;
     const sweepValues &ys, &zs;
     const long long zCount;
+    const long long xStride;        // a job of one part records every X value
     latticeBatch batch;
     runCells held;
     long long at = 0;               // the current point's place in held
-    std::vector<float> xs;          // the listed X values: sweep index xFirst, then every xParts-th
+    std::vector<float> xs;          // the listed X values: sweep index xFirst, then every xStride-th
     long long xFirst = 0;
 
     batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
         : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()),
-          batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
+          xStride(std::max(j.xParts, 1)), batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
     {
-        xs.reserve(batchLimits{}.xLength);
     }
     void moveTo(long long point)
     {
@@ -281,15 +282,15 @@ template <int Style> struct batchEngine {
         float v = job.point[0];
         xs.clear();
         xFirst = index;
-        for (long long at = index; xs.size() < xs.capacity() && v <= range[1]; v = v + range[2], at++)
-            if (at % job.xParts == index % job.xParts)
+        for (long long at = index; xs.size() < X_LIST && v <= range[1]; v = v + range[2], at++)
+            if ((at - index) % xStride == 0)
                 xs.push_back(v);
         batch.listX(xs.data(), (int)xs.size());
     }
     void enter(int axis, long long index)
     {
         if (axis == 0) {
-            long long listed = (index - xFirst) / job.xParts;
+            long long listed = (index - xFirst) / xStride;
             if (index < xFirst || listed >= (long long)xs.size()) {
                 listX(index);
                 listed = 0;
