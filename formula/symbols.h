@@ -1,8 +1,9 @@
 // The symbol table: every formula character with its token code, what it
-// does and its arithmetic. The evaluator and the compiled programs both
-// compute through these rows, so both give every value with the same
-// operations and roundings. Adding a function or an operator is one row
-// here and its arithmetic beside it.
+// does and its arithmetic. The evaluator, the compiled programs and the
+// batched values all compute through these rows, so all give every value
+// with the same operations and roundings. Adding a function or an operator
+// is one row here, its arithmetic beside it and its array form in
+// formula/arrays.cpp.
 #pragma once
 #include <cmath>
 #include <limits>
