@@ -102,14 +102,16 @@ static void placeOps(latticeBatch::state &s)
             p = placement::perPoint;
         total += valuesOf(s, p);
         s.where[op.result] = p;
-        if (p == placement::perX)
-            s.xOps.push_back(i), s.xRegisters.push_back(op.result);
-        else if (p == placement::rowY || p == placement::rowZ)
+        if (p == placement::perX) {
+            s.xOps.push_back(i);
+            s.xRegisters.push_back(op.result);
+        } else if (p == placement::rowY || p == placement::rowZ) {
             s.rowOps.push_back(i);
-        else if (p == placement::perPoint)
+        } else if (p == placement::perPoint) {
             s.pointOps.push_back(i);
-        else
+        } else {
             s.tableOps.push_back(i);
+        }
     }
 }
 

@@ -261,8 +261,8 @@ template <int Style> struct batchEngine {
     long long xFirst = 0;
 
     batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
-        : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()),
-          xStride(std::max(j.xParts, 1)), batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
+        : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()), xStride(std::max(j.xParts, 1)),
+          batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
     {
     }
     void moveTo(long long point)
@@ -282,8 +282,8 @@ template <int Style> struct batchEngine {
         float v = job.point[0];
         xs.clear();
         xFirst = index;
-        for (long long at = index; xs.size() < X_LIST && v <= range[1]; v = v + range[2], at++)
-            if ((at - index) % xStride == 0)
+        for (long long next = index; xs.size() < X_LIST && v <= range[1]; v = v + range[2], next++)
+            if ((next - index) % xStride == 0)
                 xs.push_back(v);
         batch.listX(xs.data(), (int)xs.size());
     }
@@ -303,6 +303,8 @@ template <int Style> struct batchEngine {
     }
     void record()
     {
+        if constexpr (Style < 0)
+            return;
         if (at == held.count) {
             held.convert(job, batch.runAt(held.first + at));
             at = 0;
