@@ -76,9 +76,10 @@ long long sweepValueCount(float minimum, float maximum, float skip)
 }
 
 const int NO_DEPTH = INT_MIN;        // below every cell
-const long long LISTED_VALUES = 1 << 22;    // the most Y or Z values a batched sweep lists
+const long long LISTED_VALUES = 1 << 20;    // the most Y or Z values a batched sweep lists
 const int RUN = batchLimits{}.runLength;
 const size_t X_LIST = batchLimits{}.xLength;
+const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
 
 // A depth that is NaN, infinite or beyond the int range counts as below
 // every cell (cells are never negative), so it never changes one.
@@ -282,7 +283,8 @@ template <int Style> struct batchEngine {
         float v = job.point[0];
         xs.clear();
         xFirst = index;
-        for (long long next = index; xs.size() < X_LIST && v <= range[1]; v = v + range[2], next++)
+        for (long long next = index; xs.size() < X_LIST && next - index < X_LIST_STEPS && v <= range[1];
+             v = v + range[2], next++)
             if ((next - index) % xStride == 0)
                 xs.push_back(v);
         batch.listX(xs.data(), (int)xs.size());
