@@ -1,7 +1,8 @@
 // latticebench: times the render pass, headless, through evaluate, through
 // the batched path the program uses (with the vector math and without it),
-// and through loops written by hand for two figures, and checks that every
-// pass fills the same cells as evaluate. The default figure is also timed
+// through the on-screen render() with its Esc test at every loop test and
+// its progress marks, and through loops written by hand for two figures,
+// and checks that every pass fills the same cells as evaluate. The default figure is also timed
 // as NumPy float32 code (tools/bench_numpy.py), and the heavy figure as an
 // export at 2048 x 2048 split over one and over two threads.
 //
@@ -275,8 +276,8 @@ static const char *figureName(const benchFigure &figure)
 // ---- one figure ----
 
 struct passTimes {
-    std::vector<double> evaluated, batched, scalar, floor, draw;
-    bool same = true, scalarSame = true, floorSame = true;
+    std::vector<double> evaluated, batched, scalar, screen, floor, draw;
+    bool same = true, scalarSame = true, screenSame = true, floorSame = true;
 };
 
 // The runs alternate, so that a busy moment of the machine falls on every
@@ -294,6 +295,8 @@ static passTimes timePasses(void (*floorPass)())
         t.draw.push_back(timeOnce(drawFIG));
         t.scalar.push_back(timeOnce(renderBatchedScalar));
         t.scalarSame = t.scalarSame && cellsMatchReference();
+        t.screen.push_back(timeOnce(render));
+        t.screenSame = t.screenSame && cellsMatchReference();
         if (floorPass) {
             t.floor.push_back(timeOnce(floorPass));
             t.floorSame = t.floorSame && cellsMatchReference();
@@ -319,9 +322,9 @@ static void benchFigureAt(const benchFigure &figure)
                         : figure.kind == figureKind::heavy    ? renderHeavyByHand : nullptr;
     passTimes t = timePasses(floorPass);
     double evaluated = median(t.evaluated), batched = median(t.batched);
-    printf("%-28s %10lld %11.1f %9.2f %8.1fx  %-9s %9.2f %-9s %7.2f\n", figureName(figure), points, evaluated,
-           batched, evaluated / batched, sameText(t.same), median(t.scalar), sameText(t.scalarSame),
-           median(t.draw));
+    printf("%-28s %10lld %11.1f %9.2f %8.1fx  %-9s %9.2f %-9s %9.2f %-9s %7.2f\n", figureName(figure), points,
+           evaluated, batched, evaluated / batched, sameText(t.same), median(t.scalar), sameText(t.scalarSame),
+           median(t.screen), sameText(t.screenSame), median(t.draw));
     if (floorPass)
         printf("%-28s %10s %11s %9.2f %8s   %-9s   batched / floor = %.2f\n", "  floor (by hand, scalar)", "", "",
                median(t.floor), "", sameText(t.floorSame), batched / median(t.floor));
@@ -443,8 +446,8 @@ int main(int argc, char **argv)
     }
     printf("processor ms of this thread, medians of %d evaluate and %d other renders; vector math %s\n",
            EVALUATE_RUNS, FAST_RUNS, vectorMathActive() ? "on (AVX2)" : "not on this processor or build");
-    printf("%-28s %10s %11s %9s %9s  %-9s %9s %-9s %7s\n", "figure", "points", "evaluate", "batched", "ratio",
-           "cells", "no SIMD", "cells", "drawFIG");
+    printf("%-28s %10s %11s %9s %9s  %-9s %9s %-9s %9s %-9s %7s\n", "figure", "points", "evaluate", "batched",
+           "ratio", "cells", "no SIMD", "cells", "render()", "cells", "drawFIG");
     for (int i = 0; i < figureCount; i++)
         benchFigureAt(figures[i]);
     if (argc == 1) {
