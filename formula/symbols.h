@@ -1,8 +1,9 @@
 // The symbol table: every formula character with its token code, what it
-// does and its arithmetic. The evaluator and the compiled programs both
-// compute through these rows, so both give every value with the same
-// operations and roundings. Adding a function or an operator is one row
-// here and its arithmetic beside it.
+// does and its arithmetic. The evaluator, the compiled programs and the
+// batched values all compute through these rows, so all give every value
+// with the same operations and roundings. Adding a function or an operator
+// is one row here, its arithmetic beside it and its array form in
+// formula/arrays.cpp.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -18,11 +19,21 @@ enum symbolKind {
     SYMBOL_POWER, SYMBOL_PRODUCT, SYMBOL_SUM   // combine their two neighbours
 };
 
-// Functions ignore the right operand.
+// n values of an operand of an array operation: values[i * step], where step
+// is 1, or 0 for one value that holds for all n.
+struct operandArray {
+    const float *values;
+    int step;
+};
+
+// Functions ignore the right operand. applyArrays gives out[i] = apply(left
+// value i, right value i) for i < n, bit for bit; out must not overlap the
+// operands.
 struct symbolRow {
     char symbol;
     symbolKind kind;
     float (*apply)(float left, float right);
+    void (*applyArrays)(operandArray left, operandArray right, float *out, int n);
 };
 
 // The math library works in double; each result is rounded back to float.
@@ -51,23 +62,38 @@ inline float quotient(float left, float right)
 
 } // namespace arithmetic
 
+// The array forms of the arithmetic above (formula/arrays.cpp); sine, cosine,
+// tangent and power go through the vector math of formula/vecmath.h.
+namespace arrays {
+
+void sine(operandArray v, operandArray, float *out, int n);
+void cosine(operandArray v, operandArray, float *out, int n);
+void tangent(operandArray v, operandArray, float *out, int n);
+void power(operandArray base, operandArray exponent, float *out, int n);
+void product(operandArray left, operandArray right, float *out, int n);
+void quotient(operandArray left, operandArray right, float *out, int n);
+void sum(operandArray left, operandArray right, float *out, int n);
+void difference(operandArray left, operandArray right, float *out, int n);
+
+} // namespace arrays
+
 // Row k is token code -k; a new row at the end takes the next free code.
 inline constexpr symbolRow signOf[] = {
-    { 0,   SYMBOL_NONE,     nullptr },
-    { '^', SYMBOL_POWER,    arithmetic::power },        // TOK_POW
-    { 'S', SYMBOL_FUNCTION, arithmetic::sine },         // TOK_SIN
-    { 'C', SYMBOL_FUNCTION, arithmetic::cosine },       // TOK_COS
-    { 'T', SYMBOL_FUNCTION, arithmetic::tangent },      // TOK_TAN
-    { 'X', SYMBOL_VARIABLE, nullptr },                  // TOK_X
-    { 'Y', SYMBOL_VARIABLE, nullptr },                  // TOK_Y
-    { 'Z', SYMBOL_VARIABLE, nullptr },                  // TOK_Z
-    { '(', SYMBOL_OPEN,     nullptr },                  // TOK_OPEN
-    { ')', SYMBOL_CLOSE,    nullptr },                  // TOK_CLOSE
-    { '*', SYMBOL_PRODUCT,  arithmetic::product },      // TOK_MUL
-    { '/', SYMBOL_PRODUCT,  arithmetic::quotient },     // TOK_DIV
-    { '+', SYMBOL_SUM,      arithmetic::sum },          // TOK_ADD
-    { '-', SYMBOL_SUM,      arithmetic::difference },   // TOK_SUB
-    { 0,   SYMBOL_NONE,     nullptr },                  // TOK_END
+    { 0,   SYMBOL_NONE,     nullptr, nullptr },
+    { '^', SYMBOL_POWER,    arithmetic::power, arrays::power },                 // TOK_POW
+    { 'S', SYMBOL_FUNCTION, arithmetic::sine, arrays::sine },                   // TOK_SIN
+    { 'C', SYMBOL_FUNCTION, arithmetic::cosine, arrays::cosine },               // TOK_COS
+    { 'T', SYMBOL_FUNCTION, arithmetic::tangent, arrays::tangent },             // TOK_TAN
+    { 'X', SYMBOL_VARIABLE, nullptr, nullptr },                                 // TOK_X
+    { 'Y', SYMBOL_VARIABLE, nullptr, nullptr },                                 // TOK_Y
+    { 'Z', SYMBOL_VARIABLE, nullptr, nullptr },                                 // TOK_Z
+    { '(', SYMBOL_OPEN,     nullptr, nullptr },                                 // TOK_OPEN
+    { ')', SYMBOL_CLOSE,    nullptr, nullptr },                                 // TOK_CLOSE
+    { '*', SYMBOL_PRODUCT,  arithmetic::product, arrays::product },             // TOK_MUL
+    { '/', SYMBOL_PRODUCT,  arithmetic::quotient, arrays::quotient },           // TOK_DIV
+    { '+', SYMBOL_SUM,      arithmetic::sum, arrays::sum },                     // TOK_ADD
+    { '-', SYMBOL_SUM,      arithmetic::difference, arrays::difference },       // TOK_SUB
+    { 0,   SYMBOL_NONE,     nullptr, nullptr },                                 // TOK_END
 };
 const int SYMBOL_ROWS = sizeof signOf / sizeof signOf[0];
 

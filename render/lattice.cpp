@@ -5,6 +5,10 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+#include "formula/batch.h"
 #include "render/lattice.h"
 
 // trunc(scaled) + half lies in 0..size-1 exactly when -half-1 < scaled <
@@ -71,14 +75,20 @@ long long sweepValueCount(float minimum, float maximum, float skip)
     return count;
 }
 
+const int NO_DEPTH = INT_MIN;        // below every cell
+const long long LISTED_VALUES = 1 << 20;    // the most Y or Z values a batched sweep lists
+const int RUN = batchLimits{}.runLength;
+const size_t X_LIST = batchLimits{}.xLength;
+const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
+const int PREFETCH_AHEAD = 16;      // points between the fetch of a cell and its update
+
 // A depth that is NaN, infinite or beyond the int range counts as below
-// every cell, so it never changes one.
-static bool depthOfValue(float value, int *depth)
+// every cell (cells are never negative), so it never changes one.
+static int depthOfValue(float value)
 {
     if (!(value > -2147483648.0f && value < 2147483648.0f))
-        return false;
-    *depth = (int)value;
-    return true;
+        return NO_DEPTH;
+    return (int)value;
 }
 
 sweepJob documentJob(int *cells, int size, float *point)
@@ -95,95 +105,323 @@ sweepJob documentJob(int *cells, int size, float *point)
     return job;
 }
 
-// The compiled path runs the programs axis by axis: the ops that depend only
-// on X run once per X value, those that depend on Y once per (X, Y) pair, so
-// a point costs only its Z ops. Evaluation has no side effects, so running
-// ops early changes no value.
-struct sweepState {
-    const sweepJob &job;
-    float half;                     // half the grid, the scale of formula values
-    formulaProgram programs[3];
-    float registers[3][PROGRAM_REGISTERS];
+// ---- recording ----
+
+// The cell a point's X and Y values land on, or -1 when it is dropped.
+static int cellOfValues(const sweepJob &job, float x, float y)
+{
+    float half = (float)(job.size / 2);
+    int px = pixelOnGrid(x, half, job.size / 2);
+    int py = pixelOnGrid(y, half, job.size / 2);
+    return px < 0 || py < 0 ? -1 : px * job.size + py;
+}
+
+// Without branches on the cell's value, which the processor could not
+// foresee: a cell's load then overlaps the next points' work.
+template <int Style> static inline void recordInto(int *cells, int cell, int depth)
+{
+    if (cell < 0)
+        return;
+    int &value = cells[cell];
+    if constexpr (Style == STYLE_COUNTS)
+        value += value != INT_MAX;  // a sweep left running for hours must not wrap
+    else if constexpr (Style == STYLE_HIGHEST_Z)
+        value = std::max(value, depth);
+}
+
+static void recordCell(const sweepJob &job, int cell, int depth)
+{
+    if (job.style == STYLE_COUNTS)
+        recordInto<STYLE_COUNTS>(job.cells, cell, depth);
+    else if (job.style == STYLE_HIGHEST_Z)
+        recordInto<STYLE_HIGHEST_Z>(job.cells, cell, depth);
+}
+
+static void recordValues(const sweepJob &job, const float values[3])
+{
+    recordCell(job, cellOfValues(job, values[0], values[1]), depthOfValue(values[2]));
+}
+
+// ---- the engines: what a sweep computes on entering an axis's value and at a point ----
+
+// evaluate and the programs sweep point by point.
+struct pointEngine {
+    static constexpr bool RECORDS_WHOLE_X = false;
+    void recordWholeX() {}
 };
 
-static void enterAxis(sweepState &s, int axis)
-{
-    if (s.job.path != evaluation::compiled)
-        return;
-    for (int f = 0; f < 3; f++)
-        runAxis(s.programs[f], s.registers[f], axis, s.job.point[axis]);
-}
+// evaluate on copies of the records, at every point.
+struct referenceEngine : pointEngine {
+    const sweepJob &job;
 
-static void pointValues(sweepState &s, float values[3])
+    void enter(int, long long) {}
+    void record()
+    {
+        memcpy(Time, job.point, sizeof Time);
+        float values[3];
+        for (int f = 0; f < 3; f++)
+            values[f] = evaluate(job.forms[f]);
+        recordValues(job, values);
+    }
+};
+
+// The records' programs run axis by axis: the ops that depend only on X run
+// once per X value, those that depend on Y once per (X, Y) pair, so a point
+// costs only its Z ops. For sweeps whose values cannot be listed ahead.
+struct programEngine : pointEngine {
+    const sweepJob &job;
+    formulaProgram programs[3];
+    float registers[3][PROGRAM_REGISTERS];
+
+    explicit programEngine(const sweepJob &j) : job(j)
+    {
+        for (int f = 0; f < 3; f++) {
+            programs[f] = compileProgram(job.forms[f]);
+            loadProgram(programs[f], registers[f]);
+        }
+    }
+    void enter(int axis, long long)
+    {
+        for (int f = 0; f < 3; f++)
+            runAxis(programs[f], registers[f], axis, job.point[axis]);
+    }
+    void record()
+    {
+        float values[3];
+        for (int f = 0; f < 3; f++)
+            values[f] = registers[f][programs[f].result];
+        recordValues(job, values);
+    }
+};
+
+// The cells and depths of a run of points, worked out for the whole run at once.
+struct runCells {
+    long long first = 0, count = 0;    // not int: a store to a cell cannot change them
+    std::vector<int> cellOf = std::vector<int>(RUN), depthOf = std::vector<int>(RUN);
+
+    void convert(const sweepJob &job, const batchRun &run);
+};
+
+// A step of 0 reads one value for every point.
+template <int XStep, int YStep>
+static void cellsOfRun(const float *x, const float *y, int *cells, int n, int size)
 {
-    if (s.job.path == evaluation::reference)
-        memcpy(Time, s.job.point, sizeof Time);
-    for (int f = 0; f < 3; f++) {
-        if (s.job.path == evaluation::compiled)
-            values[f] = s.registers[f][s.programs[f].result];
-        else
-            values[f] = evaluate(s.job.forms[f]);
+    float half = (float)(size / 2);
+    for (int i = 0; i < n; i++) {
+        int px = pixelOnGrid(x[i * XStep], half, size / 2), py = pixelOnGrid(y[i * YStep], half, size / 2);
+        cells[i] = (px | py) < 0 ? -1 : px * size + py;
     }
 }
 
-static void recordPoint(sweepState &s)
+void runCells::convert(const sweepJob &job, const batchRun &run)
 {
-    float values[3];
-    pointValues(s, values);
-    int px = pixelOnGrid(values[0], s.half, s.job.size / 2);
-    int py = pixelOnGrid(values[1], s.half, s.job.size / 2);
-    if (px < 0 || py < 0)
-        return;
-    int &cell = s.job.cells[px * s.job.size + py];
-    if (s.job.style == STYLE_COUNTS) {
-        if (cell < INT_MAX)         // a sweep left running for hours must not wrap
-            cell++;
-    } else if (s.job.style == STYLE_HIGHEST_Z) {
-        int depth;
-        if (depthOfValue(values[2], &depth) && depth > cell)
-            cell = depth;
+    int n = run.count;
+    const float *x = run.values[0].values, *y = run.values[1].values;
+    int *cells = cellOf.data();
+    switch (run.values[0].step * 2 + run.values[1].step) {
+    case 0: cellsOfRun<0, 0>(x, y, cells, n, job.size); break;
+    case 1: cellsOfRun<0, 1>(x, y, cells, n, job.size); break;
+    case 2: cellsOfRun<1, 0>(x, y, cells, n, job.size); break;
+    default: cellsOfRun<1, 1>(x, y, cells, n, job.size); break;
     }
+    if (job.style == STYLE_HIGHEST_Z) {
+        operandArray z = run.values[2];
+        if (!z.step)
+            std::fill(depthOf.begin(), depthOf.begin() + n, depthOfValue(z.values[0]));
+        for (int i = 0; i < n && z.step; i++)
+            depthOf[i] = depthOfValue(z.values[i]);
+    }
+    first = run.first;
+    count = n;
 }
 
-static bool stopped(const sweepState &s)
+// The values a sweep of an axis visits, and the value that ends it.
+struct sweepValues {
+    std::vector<float> values;
+    float end;
+};
+
+// The batched values of formula/batch.h over the listed Y and Z values. A
+// run's values become cells and depths at once; they are recorded point by
+// point as the sweep reaches them. Within a Z sweep the points follow one
+// another; a new Y value may skip the rest of a Z sweep that a stop ended.
+template <int Style> struct batchEngine {
+    // Without hooks nothing can see the sweep between two X values, so it
+    // records an X value's points in one go and leaves Y and Z where the
+    // sweeps would.
+    static constexpr bool RECORDS_WHOLE_X = true;
+
+    const sweepJob &job;
+    int *const cells;
+    const sweepValues &ys, &zs;
+    const long long zCount;
+    const long long xStride;        // a job of one part records every X value
+    latticeBatch batch;
+    runCells held;
+    long long at = 0;               // the current point's place in held
+    std::vector<float> xs;          // the listed X values: sweep index xFirst, then every xStride-th
+    long long xFirst = 0;
+
+    batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
+        : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()), xStride(std::max(j.xParts, 1)),
+          batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
+    {
+    }
+    void moveTo(long long point)
+    {
+        if (point >= held.first && point < held.first + held.count) {
+            at = point - held.first;
+        } else {
+            held.first = point;
+            held.count = at = 0;
+        }
+    }
+    // The X values from the one at index on that this job records, as its
+    // sweep will step to them, up to a list's length.
+    void listX(long long index)
+    {
+        const float *range = job.range;
+        float v = job.point[0];
+        xs.clear();
+        xFirst = index;
+        for (long long next = index; xs.size() < X_LIST && next - index < X_LIST_STEPS && v <= range[1];
+             v = v + range[2], next++)
+            if ((next - index) % xStride == 0)
+                xs.push_back(v);
+        batch.listX(xs.data(), (int)xs.size());
+    }
+    void enter(int axis, long long index)
+    {
+        if (axis == 0) {
+            long long listed = (index - xFirst) / xStride;
+            if (index < xFirst || listed >= (long long)xs.size()) {
+                listX(index);
+                listed = 0;
+            }
+            batch.enterX((int)listed);
+            held.count = 0;
+        }
+        if (axis < 2)
+            moveTo(axis == 0 ? 0 : index * zCount);
+    }
+    void record()
+    {
+        if constexpr (Style < 0)
+            return;
+        if (at == held.count) {
+            held.convert(job, batch.runAt(held.first + at));
+            at = 0;
+        }
+        if (at + PREFETCH_AHEAD < held.count)
+            __builtin_prefetch(cells + std::max(held.cellOf[at + PREFETCH_AHEAD], 0), 1);
+        recordInto<Style>(cells, held.cellOf[at], held.depthOf[at]);
+        at++;
+    }
+    void recordWholeX()
+    {
+        long long points = Style < 0 ? 0 : (long long)ys.values.size() * zCount;
+        for (long long first = 0; first < points; first += held.count) {
+            held.convert(job, batch.runAt(first));
+            const int *cellOf = held.cellOf.data(), *depthOf = held.depthOf.data();
+            for (long long i = 0; i < held.count; i++)
+                recordInto<Style>(cells, cellOf[i], depthOf[i]);
+        }
+        job.point[1] = ys.end;
+        if (!ys.values.empty())
+            job.point[2] = zs.end;
+    }
+};
+
+// ---- the sweep ----
+
+static bool skipsX(const sweepJob &job, long long index)
 {
-    return s.job.hooks.stop && s.job.hooks.stop(s.job.hooks.context);
+    return job.xParts > 1 && index % job.xParts != job.xPart;
 }
 
-static bool skipsX(const sweepState &s, long long index)
+// One sweep per axis, each made for its place in the nest and its engine.
+// The coordinate is stored at every step, where the hooks and evaluate read
+// it; the loop keeps its own copy, so its test need not wait for the store.
+template <int axis, class Engine> static void sweepAxis(const sweepJob &job, Engine &engine)
 {
-    return s.job.xParts > 1 && index % s.job.xParts != s.job.xPart;
-}
-
-// One sweep per axis, each made for its place in the nest.
-template <int axis> static void sweepAxis(sweepState &s)
-{
-    float *point = s.job.point;
-    const float *range = s.job.range + 3 * axis;     // minimum, maximum, skip
+    float *point = job.point;
+    const float minimum = job.range[3 * axis], maximum = job.range[3 * axis + 1], skip = job.range[3 * axis + 2];
+    const sweepHooks hooks = job.hooks;
     long long index = 0;
-    for (point[axis] = range[0]; point[axis] <= range[1] && !stopped(s);
-         point[axis] = point[axis] + range[2], index++) {
-        if (axis == 0 && skipsX(s, index))
+    for (float v = minimum;; v = v + skip, index++) {
+        point[axis] = v;
+        if (!(v <= maximum) || (hooks.stop && hooks.stop(hooks.context)))
+            return;
+        if (axis == 0 && skipsX(job, index))
             continue;
-        enterAxis(s, axis);
+        engine.enter(axis, index);
+        if constexpr (axis == 0 && Engine::RECORDS_WHOLE_X) {
+            if (!hooks.stop && !hooks.stepDone) {
+                engine.recordWholeX();
+                continue;
+            }
+        }
         if constexpr (axis < 2)
-            sweepAxis<axis + 1>(s);
+            sweepAxis<axis + 1>(job, engine);
         else
-            recordPoint(s);
-        if (s.job.hooks.stepDone)
-            s.job.hooks.stepDone(s.job.hooks.context, axis, point);
+            engine.record();
+        if (hooks.stepDone)
+            hooks.stepDone(hooks.context, axis, point);
     }
+}
+
+// The values a sweep of the axis visits, by the sweep's own float steps;
+// false when there are too many to list or the sweep never ends.
+static bool listSweepValues(const float *range, sweepValues &list)
+{
+    long long count = sweepValueCount(range[0], range[1], range[2]);
+    if (count < 0 || count > LISTED_VALUES)
+        return false;
+    list.values.resize((size_t)count);
+    float v = range[0];
+    for (float &value : list.values) {
+        value = v;
+        v = v + range[2];
+    }
+    list.end = v;
+    return true;
+}
+
+// The batched sweep, when the Y and Z values can be listed and the memory
+// for the tables is there. A style that records nothing still sweeps: the
+// hooks see every point.
+template <int Style> static bool sweepBatched(const sweepJob &job)
+{
+    sweepValues ys, zs;
+    std::unique_ptr<batchEngine<Style>> engine;
+    try {
+        if (!listSweepValues(job.range + 3, ys) || !listSweepValues(job.range + 6, zs))
+            return false;
+        engine = std::make_unique<batchEngine<Style>>(job, ys, zs);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    sweepAxis<0>(job, *engine);
+    return true;
+}
+
+static bool sweepBatched(const sweepJob &job)
+{
+    if (job.style == STYLE_COUNTS)
+        return sweepBatched<STYLE_COUNTS>(job);
+    if (job.style == STYLE_HIGHEST_Z)
+        return sweepBatched<STYLE_HIGHEST_Z>(job);
+    return sweepBatched<-1>(job);
 }
 
 void sweepLattice(const sweepJob &job)
 {
-    sweepState s{ job, (float)(job.size / 2), {}, {} };
-    if (job.path == evaluation::compiled) {
-        for (int f = 0; f < 3; f++) {
-            s.programs[f] = compileProgram(job.forms[f]);
-            loadProgram(s.programs[f], s.registers[f]);
-        }
-    }
     memset(job.cells, 0, (size_t)job.size * job.size * sizeof job.cells[0]);
-    sweepAxis<0>(s);
+    if (job.path == evaluation::reference) {
+        referenceEngine engine{ {}, job };
+        sweepAxis<0>(job, engine);
+    } else if (job.path == evaluation::perPoint || !sweepBatched(job)) {
+        programEngine engine(job);
+        sweepAxis<0>(job, engine);
+    }
 }

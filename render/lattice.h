@@ -20,7 +20,8 @@ long long sweepValueCount(float minimum, float maximum, float skip);
 
 enum class evaluation {
     reference,                      // evaluate on copies of the records at every point
-    compiled                        // the records' programs, run axis by axis
+    compiled,                       // batched: each op once per combination of the axes it reads
+    perPoint                        // the records' programs, run axis by axis at every point
 };
 
 // Decided by the caller while a sweep runs; a null hook does nothing.
@@ -56,4 +57,9 @@ sweepJob documentJob(int *cells, int size, float *point);
 // it is at most the maximum, stepping in single precision) and records every
 // point whose X and Y formula values land on the grid: style 0 counts the
 // points of a cell, style 1 keeps its highest truncated Z value above 0.
+// Every path gives the same cells and leaves the point in the same place.
+// Values may be computed ahead of the sweep; with hooks, cells are recorded
+// point by point as the sweep reaches them, and without, an X value's points
+// are recorded at once. Several sweeps may run at once on separate jobs,
+// cells and points, except on the reference path (evaluate reads Time).
 void sweepLattice(const sweepJob &job);

@@ -1,29 +1,45 @@
-// latticebench: times the render pass through evaluate and through the
-// compiled programs, headless, and checks that both fill the same cells.
+// latticebench: times the render pass, headless, through evaluate, through
+// the batched path the program uses (with the vector math and without it),
+// through the on-screen render() with its Esc test at every loop test and
+// its progress marks, and through loops written by hand for two figures,
+// and checks that every pass fills the same cells as evaluate. The default figure is also timed
+// as NumPy float32 code (tools/bench_numpy.py), and the heavy figure as an
+// export at 2048 x 2048 split over one and over two threads.
 //
 //   latticebench [figure.fig ...]
 //
 // With no arguments it takes the default figure, every gallery/*.fig of the
-// working directory, and a heavy 3-D figure defined below.
+// working directory, and the heavy and Z-heavy figures defined below.
 #include <allegro.h>
 #include <algorithm>
-#include <cerrno>
+#include <barrier>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <cstring>
 #include <ctime>
+#include <thread>
+#include <vector>
 #include "figure/figure.h"
+#include "formula/vecmath.h"
 #include "render/lattice.h"
 #include "ui/display.h"
 #include "ui/view.h"
 
 const int EVALUATE_RUNS = 3;
-const int COMPILED_RUNS = 5;
+const int FAST_RUNS = 7;
+const int EXPORT_RUNS = 5;
+const int EXPORT_SIZE = 2048;
 const int MAX_FIGURES = 64;
+const int AREA_CELLS = AREA_PX * AREA_PX;
+const char *const NUMPY_SCRIPT = "tools/bench_numpy.py";
+const char *const NUMPY_CELLS = "/tmp/latticebench-cells.bin";
 
-static int *referenceCells;        // cells of the evaluate pass, for the comparison
+static std::vector<int> referenceCells(AREA_CELLS);     // cells of the evaluate pass
 
+// ---- timing ----
 
 // Processor time of this thread: the machine is shared, and time spent
 // waiting for a core is not time spent rendering.
@@ -34,10 +50,16 @@ static double cpuMilliseconds()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-static double median(double *times, int count)
+// Wall-clock time, for work spread over threads.
+static double wallMilliseconds()
 {
-    std::sort(times, times + count);
-    return times[count / 2];
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+static double median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
 static double timeOnce(void (*pass)())
@@ -47,6 +69,13 @@ static double timeOnce(void (*pass)())
     return cpuMilliseconds() - start;
 }
 
+static bool cellsMatchReference()
+{
+    return memcmp(referenceCells.data(), life, AREA_CELLS * sizeof life[0]) == 0;
+}
+
+// ---- the passes ----
+
 static void renderBy(evaluation path)
 {
     sweepJob job = documentJob(life, AREA_PX, Time);
@@ -55,102 +84,123 @@ static void renderBy(evaluation path)
 }
 
 static void renderEvaluated() { renderBy(evaluation::reference); }
-static void renderCompiled() { renderBy(evaluation::compiled); }
+static void renderBatched() { renderBy(evaluation::compiled); }
 
-static bool cellsMatchReference()
+static void renderBatchedScalar()
 {
-    return memcmp(referenceCells, life, AREA_PX * AREA_PX * sizeof life[0]) == 0;
+    useVectorMath(false);
+    renderBy(evaluation::compiled);
+    useVectorMath(true);
 }
 
-// The sweeps visit as many values as single-precision stepping gives them;
-// -1 for a sweep whose step no longer moves it, which only Esc would end.
-static long sweepCount(float low, float high, float step)
+static long long latticePoints()
 {
-    long count = 0;
-    for (float v = low; v <= high; v = v + step) {
-        if (!(v + step > v))
-            return -1;
-        count++;
-    }
-    return count;
-}
-
-static long latticePoints()
-{
-    long x = sweepCount(Range[0], Range[1], Range[2]);
-    long y = sweepCount(Range[3], Range[4], Range[5]);
-    long z = sweepCount(Range[6], Range[7], Range[8]);
+    long long x = sweepValueCount(Range[0], Range[1], Range[2]);
+    long long y = sweepValueCount(Range[3], Range[4], Range[5]);
+    long long z = sweepValueCount(Range[6], Range[7], Range[8]);
     if (x < 0 || y < 0 || z < 0)
         return -1;
     return x * y * z;
 }
 
-static void useDefaultFigure()
+// ---- the floors: two figures written out by hand ----
+// The tightest scalar loops that make only the library calls each figure
+// needs, with the same arithmetic as the program, binning a column's points
+// in a loop of its own. They stand for what the processor strictly has to do.
+
+static std::vector<float> sweepValues(const float *range)
 {
-    setDefaultTexts();
-    setDefaultSettings();
-    compileFormulas();
+    std::vector<float> values;
+    for (float v = range[0]; v <= range[1]; v = v + range[2])
+        values.push_back(v);
+    return values;
 }
 
-// 315 x 315 x 26 = 2,579,850 points in the highest-Z style.
-static void useHeavyFigure()
-{
-    setDefaultSettings();
-    strcpy(aXForm, "S(X+Z/9)*CY*0.9");
-    strcpy(aYForm, "CX*S(Y*2+Z/7)*0.9");
-    strcpy(aZForm, "(Z+1)^1.5*20*(1+SX*CY)");
-    const float ranges[9] = { -3.14f, 3.14f, 0.02f, -3.14f, 3.14f, 0.02f, 0, 25, 1 };
-    memcpy(Range, ranges, sizeof Range);
-    style = 1;
-    compileFormulas();
-}
+static float sineByHand(float v) { return (float)sin((double)v); }
+static float cosineByHand(float v) { return (float)cos((double)v); }
+static float quotientByHand(float a, float b) { return b == 0 ? INFINITY : a / b; }
 
-// ---- the floor: the default figure written out by hand ----
-
-static float quotientByHand(float a, float b)
+static int cellByHand(float vx, float vy)
 {
-    return b == 0 ? INFINITY : a / b;
-}
-
-static int pixelByHand(float v)
-{
-    float scaled = v * 240.0f;
-    if (!(scaled > -241.0f && scaled < 240.0f))
+    float sx = vx * 240.0f, sy = vy * 240.0f;
+    if (!(sx > -241.0f && sx < 240.0f && sy > -241.0f && sy < 240.0f))
         return -1;
-    return (int)scaled + 240;
+    return ((int)sx + 240) * AREA_PX + (int)sy + 240;
 }
 
-// CX*S(X/Y) and SX*S(Y/X) in hit-count style: the four library calls and
-// two products per point, and nothing the program does around them.
+static int depthByHand(float v)
+{
+    return v > -2147483648.0f && v < 2147483648.0f ? (int)v : -1;
+}
+
+// CX*S(X/Y) and SX*S(Y/X) in hit-count style: cos X and sin X once per X,
+// the two quotients and sines per (X, Y) pair; Z is read by neither.
 static void renderDefaultByHand()
 {
-    memset(life, 0, AREA_PX * AREA_PX * sizeof life[0]);
+    memset(life, 0, AREA_CELLS * sizeof life[0]);
+    std::vector<float> ys = sweepValues(Range + 3);
+    size_t zCount = sweepValues(Range + 6).size();
+    std::vector<int> column(ys.size());
     for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
-        for (float y = Range[3]; y <= Range[4]; y = y + Range[5]) {
-            for (float z = Range[6]; z <= Range[7]; z = z + Range[8]) {
-                float vx = (float)cos((double)x) * (float)sin((double)quotientByHand(x, y));
-                float vy = (float)sin((double)x) * (float)sin((double)quotientByHand(y, x));
-                int px = pixelByHand(vx), py = pixelByHand(vy);
-                if (px >= 0 && py >= 0)
-                    life[px * 480 + py]++;
+        float cx = cosineByHand(x), sx = sineByHand(x);
+        for (size_t j = 0; j < ys.size(); j++) {
+            float vx = cx * sineByHand(quotientByHand(x, ys[j])), vy = sx * sineByHand(quotientByHand(ys[j], x));
+            column[j] = cellByHand(vx, vy);
+        }
+        for (size_t k = 0; k < zCount; k++)
+            for (int cell : column)
+                if (cell >= 0)
+                    life[cell]++;
+    }
+}
+
+// The heavy figure below, each call once per combination of the axes it
+// reads: sin(Y*2+Z/7) per (Y, Z), (Z+1)^1.5*20 per Z, cos Y per Y, sin X and
+// cos X per X, sin(X+Z/9) per (X, Z); three products per point.
+static void renderHeavyByHand()
+{
+    memset(life, 0, AREA_CELLS * sizeof life[0]);
+    std::vector<float> ys = sweepValues(Range + 3), zs = sweepValues(Range + 6);
+    size_t ny = ys.size(), nz = zs.size();
+    std::vector<float> cy(ny), zPower(nz), syz(ny * nz), sxz(nz);
+    for (size_t k = 0; k < nz; k++)
+        zPower[k] = (float)pow((double)(zs[k] + 1), 1.5) * 20;
+    for (size_t j = 0; j < ny; j++) {
+        cy[j] = cosineByHand(ys[j]);
+        for (size_t k = 0; k < nz; k++)
+            syz[j * nz + k] = sineByHand(ys[j] * 2 + zs[k] / 7);
+    }
+    std::vector<int> cells(nz), depths(nz);
+    for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
+        float sx = sineByHand(x), cx = cosineByHand(x);
+        for (size_t k = 0; k < nz; k++)
+            sxz[k] = sineByHand(x + zs[k] / 9);
+        for (size_t j = 0; j < ny; j++) {
+            float shade = 1 + sx * cy[j];
+            for (size_t k = 0; k < nz; k++) {
+                cells[k] = cellByHand(sxz[k] * cy[j] * 0.9f, cx * syz[j * nz + k] * 0.9f);
+                depths[k] = depthByHand(zPower[k] * shade);
             }
+            for (size_t k = 0; k < nz; k++)
+                if (cells[k] >= 0)
+                    life[cells[k]] = std::max(life[cells[k]], depths[k]);
         }
     }
 }
 
 // ---- figures ----
 
-enum { FIGURE_DEFAULT, FIGURE_FILE, FIGURE_HEAVY };
+enum class figureKind { standard, file, heavy, zHeavy };
 
 struct benchFigure {
-    int kind;
+    figureKind kind;
     char path[600];
 };
 
 static benchFigure figures[MAX_FIGURES];
 static int figureCount;
 
-static void addFigure(int kind, const char *path)
+static void addFigure(figureKind kind, const char *path)
 {
     if (figureCount == MAX_FIGURES)
         return;
@@ -167,30 +217,95 @@ static void addGalleryFigures()
     do {
         char path[600];
         snprintf(path, sizeof path, "gallery/%s", info.name);
-        addFigure(FIGURE_FILE, path);
+        addFigure(figureKind::file, path);
     } while (al_findnext(&info) == 0);
     al_findclose(&info);
 }
 
+static void useFormulas(const char *x, const char *y, const char *z, const float ranges[9], unsigned char figureStyle)
+{
+    setDefaultSettings();
+    strcpy(aXForm, x);
+    strcpy(aYForm, y);
+    strcpy(aZForm, z);
+    memcpy(Range, ranges, sizeof Range);
+    style = figureStyle;
+    compileFormulas();
+}
+
+// 315 x 315 x 26 = 2,579,850 points in the highest-Z style; ops read X, Z,
+// X and Z, Y and Z, X and Y, and all three.
+static void useHeavyFigure()
+{
+    const float ranges[9] = { -3.14f, 3.14f, 0.02f, -3.14f, 3.14f, 0.02f, 0, 25, 1 };
+    useFormulas("S(X+Z/9)*CY*0.9", "CX*S(Y*2+Z/7)*0.9", "(Z+1)^1.5*20*(1+SX*CY)", ranges, STYLE_HIGHEST_Z);
+}
+
+// 41 x 315 x 126 = 1,627,290 points whose ops read only Y and Z: the X
+// sweep draws the same surface again at each X value.
+static void useZHeavyFigure()
+{
+    const float ranges[9] = { 0, 40, 1, -3.14f, 3.14f, 0.02f, 0, 25, 0.2f };
+    useFormulas("S(Y*3+Z/5)*C(Z/7)*0.9", "C(Y*2-Z/3)*S(Z/11+Y)*0.9", "Z*9+Y*20+60", ranges, STYLE_HIGHEST_Z);
+}
+
 static bool useFigure(const benchFigure &figure)
 {
-    if (figure.kind == FIGURE_DEFAULT)
-        useDefaultFigure();
-    else if (figure.kind == FIGURE_HEAVY)
-        useHeavyFigure();
-    else
-        return readFIG(figure.path);
-    return true;
+    switch (figure.kind) {
+    case figureKind::standard:
+        setDefaultTexts();
+        setDefaultSettings();
+        compileFormulas();
+        return true;
+    case figureKind::heavy: useHeavyFigure(); return true;
+    case figureKind::zHeavy: useZHeavyFigure(); return true;
+    default: return readFIG(figure.path);
+    }
 }
 
 static const char *figureName(const benchFigure &figure)
 {
-    if (figure.kind == FIGURE_DEFAULT)
-        return "(default)";
-    if (figure.kind == FIGURE_HEAVY)
-        return "(heavy 3-D, style 1)";
-    return figure.path;
+    switch (figure.kind) {
+    case figureKind::standard: return "(default)";
+    case figureKind::heavy: return "(heavy 3-D, style 2)";
+    case figureKind::zHeavy: return "(Z-heavy, reads Y and Z)";
+    default: return figure.path;
+    }
 }
+
+// ---- one figure ----
+
+struct passTimes {
+    std::vector<double> evaluated, batched, scalar, screen, floor, draw;
+    bool same = true, scalarSame = true, screenSame = true, floorSame = true;
+};
+
+// The runs alternate, so that a busy moment of the machine falls on every
+// kind of pass alike.
+static passTimes timePasses(void (*floorPass)())
+{
+    passTimes t;
+    for (int r = 0; r < FAST_RUNS; r++) {
+        if (r < EVALUATE_RUNS) {
+            t.evaluated.push_back(timeOnce(renderEvaluated));
+            memcpy(referenceCells.data(), life, AREA_CELLS * sizeof life[0]);
+        }
+        t.batched.push_back(timeOnce(renderBatched));
+        t.same = t.same && cellsMatchReference();
+        t.draw.push_back(timeOnce(drawFIG));
+        t.scalar.push_back(timeOnce(renderBatchedScalar));
+        t.scalarSame = t.scalarSame && cellsMatchReference();
+        t.screen.push_back(timeOnce(render));
+        t.screenSame = t.screenSame && cellsMatchReference();
+        if (floorPass) {
+            t.floor.push_back(timeOnce(floorPass));
+            t.floorSame = t.floorSame && cellsMatchReference();
+        }
+    }
+    return t;
+}
+
+static const char *sameText(bool same) { return same ? "identical" : "DIFFERENT"; }
 
 static void benchFigureAt(const benchFigure &figure)
 {
@@ -198,41 +313,120 @@ static void benchFigureAt(const benchFigure &figure)
         printf("%-28s cannot be read\n", figureName(figure));
         return;
     }
-    long points = latticePoints();
+    long long points = latticePoints();
     if (points < 0) {
         printf("%-28s a sweep never ends; skipped\n", figureName(figure));
         return;
     }
-    bool floorToo = figure.kind == FIGURE_DEFAULT;
-    double evaluateMs[EVALUATE_RUNS], compiledMs[COMPILED_RUNS], floorMs[COMPILED_RUNS];
-    double drawMs[COMPILED_RUNS];
-    bool same = true, floorSame = true;
-    // The runs alternate, so that a busy moment of the machine falls on
-    // every kind of pass alike.
-    for (int r = 0; r < COMPILED_RUNS; r++) {
-        if (r < EVALUATE_RUNS) {
-            evaluateMs[r] = timeOnce(renderEvaluated);
-            memcpy(referenceCells, life, AREA_PX * AREA_PX * sizeof life[0]);
-        }
-        compiledMs[r] = timeOnce(renderCompiled);
-        same = same && cellsMatchReference();
-        drawMs[r] = timeOnce(drawFIG);
-        if (floorToo) {
-            floorMs[r] = timeOnce(renderDefaultByHand);
-            floorSame = floorSame && cellsMatchReference();
-        }
-    }
-    double evaluateMedian = median(evaluateMs, EVALUATE_RUNS);
-    double compiledMedian = median(compiledMs, COMPILED_RUNS);
-    printf("%-28s %10ld %12.1f %12.2f %8.1fx  %-9s %8.2f\n", figureName(figure), points,
-           evaluateMedian, compiledMedian, evaluateMedian / compiledMedian,
-           same ? "identical" : "DIFFERENT", median(drawMs, COMPILED_RUNS));
-    if (!floorToo)
+    void (*floorPass)() = figure.kind == figureKind::standard ? renderDefaultByHand
+                        : figure.kind == figureKind::heavy    ? renderHeavyByHand : nullptr;
+    passTimes t = timePasses(floorPass);
+    double evaluated = median(t.evaluated), batched = median(t.batched);
+    printf("%-28s %10lld %11.1f %9.2f %8.1fx  %-9s %9.2f %-9s %9.2f %-9s %7.2f\n", figureName(figure), points,
+           evaluated, batched, evaluated / batched, sameText(t.same), median(t.scalar), sameText(t.scalarSame),
+           median(t.screen), sameText(t.screenSame), median(t.draw));
+    if (floorPass)
+        printf("%-28s %10s %11s %9.2f %8s   %-9s   batched / floor = %.2f\n", "  floor (by hand, scalar)", "", "",
+               median(t.floor), "", sameText(t.floorSame), batched / median(t.floor));
+}
+
+// ---- NumPy ----
+
+// The batched cells of the current figure for the script to compare with;
+// false when they could not be written.
+static bool writeCells()
+{
+    renderBatched();
+    FILE *f = fopen(NUMPY_CELLS, "wb");
+    if (!f)
+        return false;
+    bool whole = fwrite(life, sizeof life[0], AREA_CELLS, f) == (size_t)AREA_CELLS;
+    return fclose(f) == 0 && whole;
+}
+
+static void benchNumPy()
+{
+    benchFigure standard{ figureKind::standard, "" };
+    useFigure(standard);
+    std::vector<double> times;
+    for (int r = 0; r < FAST_RUNS; r++)
+        times.push_back(timeOnce(renderBatched));
+    double batched = median(times);
+    char command[1200];
+    long long zCount = sweepValueCount(Range[6], Range[7], Range[8]);
+    snprintf(command, sizeof command, "/usr/bin/python3 %s %.9g %.9g %.9g %.9g %.9g %.9g %lld %s 2>&1", NUMPY_SCRIPT,
+             Range[0], Range[1], Range[2], Range[3], Range[4], Range[5], zCount,
+             writeCells() ? NUMPY_CELLS : "");
+    FILE *p = popen(command, "r");
+    char line[300] = "";
+    bool read = p && fgets(line, sizeof line, p);
+    if (p)
+        pclose(p);
+    double numpy = 0;
+    int differing = -1;
+    if (!read || sscanf(line, "numpy_ms=%lf differing_cells=%d", &numpy, &differing) < 1) {
+        printf("NumPy: not run (%s)\n", read ? strtok(line, "\n") : "no output from /usr/bin/python3");
         return;
-    double floorMedian = median(floorMs, COMPILED_RUNS);
-    printf("%-28s %10ld %12s %12.2f %8s   %-9s   compiled / floor = %.2f\n", "  floor (hand-written)",
-           points, "", floorMedian, "", floorSame ? "identical" : "DIFFERENT",
-           compiledMedian / floorMedian);
+    }
+    printf("default figure, NumPy float32 %.2f ms, batched %.2f ms: batched / NumPy = %.2f; %d of %d cells differ\n",
+           numpy, batched, batched / numpy, differing, AREA_CELLS);
+}
+
+// ---- export: the heavy figure at 2048 x 2048 over one and two threads ----
+
+static void sweepPart(int *cells, int part, int parts)
+{
+    float point[3];
+    sweepJob job = documentJob(cells, EXPORT_SIZE, point);
+    job.xPart = part;
+    job.xParts = parts;
+    sweepLattice(job);
+}
+
+// Both threads sweep half the X values into cells of their own, then each
+// merges half of the cells (depths take the maximum). cpu gets the
+// thread's processor time.
+static void sweepAndMerge(int *cells, int *helperCells, int part, std::barrier<> &swept, double *cpu)
+{
+    double start = cpuMilliseconds();
+    sweepPart(part == 0 ? cells : helperCells, part, 2);
+    swept.arrive_and_wait();
+    size_t half = (size_t)EXPORT_SIZE * EXPORT_SIZE / 2, from = part * half;
+    for (size_t c = from; c < from + half; c++)
+        cells[c] = std::max(cells[c], helperCells[c]);
+    *cpu = cpuMilliseconds() - start;
+}
+
+// Wall-clock times; the processor times of the two threads show how much
+// of the two-thread time the machine's other work took.
+static void benchExport()
+{
+    useHeavyFigure();
+    const size_t cellCount = (size_t)EXPORT_SIZE * EXPORT_SIZE;
+    std::vector<int> whole(cellCount), first(cellCount), second(cellCount);
+    std::vector<double> one, two, cpu[2];
+    bool same = true;
+    for (int r = 0; r < EXPORT_RUNS; r++) {
+        double start = wallMilliseconds();
+        sweepPart(whole.data(), 0, 1);
+        one.push_back(wallMilliseconds() - start);
+        start = wallMilliseconds();
+        std::barrier swept(2);
+        double threadCpu[2];
+        std::thread helper(sweepAndMerge, first.data(), second.data(), 1, std::ref(swept), &threadCpu[1]);
+        sweepAndMerge(first.data(), second.data(), 0, swept, &threadCpu[0]);
+        helper.join();
+        two.push_back(wallMilliseconds() - start);
+        cpu[0].push_back(threadCpu[0]);
+        cpu[1].push_back(threadCpu[1]);
+        same = same && first == whole;
+    }
+    double load[1] = { 0 };
+    getloadavg(load, 1);
+    printf("heavy figure at %d x %d, wall clock: one thread %.1f ms, two threads %.1f ms (processor %.1f + %.1f ms):"
+           " %.2fx; cells %s; load average %.2f on %u cores\n", EXPORT_SIZE, EXPORT_SIZE, median(one), median(two),
+           median(cpu[0]), median(cpu[1]), median(one) / median(two), sameText(same), load[0],
+           std::thread::hardware_concurrency());
 }
 
 int main(int argc, char **argv)
@@ -241,24 +435,25 @@ int main(int argc, char **argv)
         fprintf(stderr, "latticebench: Allegro could not start headless\n");
         return 1;
     }
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
-    referenceCells = new int[AREA_PX * AREA_PX]();
     if (argc > 1) {
         for (int i = 1; i < argc; i++)
-            addFigure(FIGURE_FILE, argv[i]);
+            addFigure(figureKind::file, argv[i]);
     } else {
-        addFigure(FIGURE_DEFAULT, "");
+        addFigure(figureKind::standard, "");
         addGalleryFigures();
-        addFigure(FIGURE_HEAVY, "");
+        addFigure(figureKind::heavy, "");
+        addFigure(figureKind::zHeavy, "");
     }
-    printf("processor ms of this thread; medians of %d evaluate and %d compiled renders\n",
-           EVALUATE_RUNS, COMPILED_RUNS);
-    printf("%-28s %10s %12s %12s %9s  %-9s %8s\n", "figure", "points", "evaluate ms",
-           "compiled ms", "ratio", "cells", "drawFIG ms");
+    printf("processor ms of this thread, medians of %d evaluate and %d other renders; vector math %s\n",
+           EVALUATE_RUNS, FAST_RUNS, vectorMathActive() ? "on (AVX2)" : "not on this processor or build");
+    printf("%-28s %10s %11s %9s %9s  %-9s %9s %-9s %9s %-9s %7s\n", "figure", "points", "evaluate", "batched",
+           "ratio", "cells", "no SIMD", "cells", "render()", "cells", "drawFIG");
     for (int i = 0; i < figureCount; i++)
         benchFigureAt(figures[i]);
+    if (argc == 1) {
+        benchNumPy();
+        benchExport();
+    }
     return 0;
 }
 END_OF_MAIN()

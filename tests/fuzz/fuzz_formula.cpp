@@ -1,18 +1,37 @@
 // Any bytes as a formula text. The compiled program, run whole and axis by
 // axis as the render runs it, must give the evaluator's float bit for bit
-// (any NaN matches any NaN).
+// (any NaN matches any NaN); so must the batched values, for the text and
+// two copies with the variables turned round, over lattices whose axis
+// values include non-finite ones and inputs where the vector functions
+// hand a lane to the C library.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
+#include "formula/batch.h"
 #include "formula/formula.h"
 
 static const float POINTS[][3] = {
     { 0, 0, 0 }, { 1, -2, 0.5f }, { -62.8318f, 62.8318f, 1 },
     { 3.0e38f, -1.0e-30f, 7 }, { INFINITY, NAN, -0.0f },
 };
+
+static const uint32_t FALLBACK_INPUTS[] = { 0x3d0650ea, 0x42d44528, 0x3c107fe6, 0x408174dd, 0x43b055d2, 0x3f808000 };
+static const float AXIS_VALUES[] = { -1.5f, 0.25f, 2, -0.0f, NAN, INFINITY, -INFINITY, 3e38f, 1e-40f, 7 };
+
+// The batch run over one lattice shape: X values, Y and Z lists of the
+// given lengths and the limits (small ones put tables per point).
+struct latticeShape {
+    int xCount, yCount, zCount;
+    batchLimits limits;
+};
+static const latticeShape SHAPES[] = {
+    { 3, 5, 3, { 1 << 20, 1 << 22, 8 } }, { 2, 4, 3, { 4, 6, 7 } }, { 1, 2, 70, { 1 << 20, 1 << 22, 29 } },
+    { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } } };
 
 static bool sameValue(float a, float b)
 {
@@ -26,6 +45,51 @@ static void check(const std::string &text, const float point[3], float expected,
     fprintf(stderr, "\"%s\" at (%g, %g, %g): evaluate %a, %s %a\n",
             text.c_str(), point[0], point[1], point[2], expected, path, got);
     abort();
+}
+
+// The k-th value of an axis list: the fallback inputs first, then the plain ones.
+static float axisValue(int k, int salt)
+{
+    const int fallbacks = sizeof FALLBACK_INPUTS / sizeof FALLBACK_INPUTS[0];
+    int i = (k + salt) % (fallbacks + (int)(sizeof AXIS_VALUES / sizeof AXIS_VALUES[0]));
+    return i < fallbacks ? std::bit_cast<float>(FALLBACK_INPUTS[i]) : AXIS_VALUES[i - fallbacks];
+}
+
+static std::string turned(std::string text)
+{
+    for (char &c : text)
+        c = c == 'X' ? 'Y' : c == 'Y' ? 'Z' : c == 'Z' ? 'X' : c;
+    return text;
+}
+
+static void checkBatch(const std::string texts[3], const latticeShape &shape)
+{
+    myFormula forms[3];
+    for (int f = 0; f < 3; f++)
+        forms[f] = toFormula(texts[f].c_str());
+    std::vector<float> ys, zs;
+    for (int j = 0; j < shape.yCount; j++)
+        ys.push_back(axisValue(j, 1));
+    for (int k = 0; k < shape.zCount; k++)
+        zs.push_back(axisValue(k, 3));
+    latticeBatch batch(forms, ys.data(), shape.yCount, zs.data(), shape.zCount, shape.limits);
+    float xs[3] = { axisValue(0, 7), axisValue(1, 7), axisValue(2, 7) };
+    batch.listX(xs, shape.xCount);
+    for (int i = 0; i < shape.xCount; i++) {
+        float point[3] = { xs[i], 0, 0 };
+        batch.enterX(i);
+        for (long long p = 0; p < (long long)shape.yCount * shape.zCount; p++) {
+            const batchRun &run = batch.runAt(p);
+            if (p < run.first || p >= run.first + run.count)
+                abort();
+            point[1] = ys[p / shape.zCount], point[2] = zs[p % shape.zCount];
+            std::copy(point, point + 3, Time);
+            for (int f = 0; f < 3; f++) {
+                const operandArray &values = run.values[f];
+                check(texts[f], point, evaluate(forms[f]), values.values[(p - run.first) * values.step], "batch");
+            }
+        }
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -45,5 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             runAxis(program, registers, axis, point[axis]);
         check(text, point, expected, registers[program.result], "runAxis");
     }
+    const std::string texts[3] = { text, turned(text), turned(turned(text)) };
+    for (const latticeShape &shape : SHAPES)
+        checkBatch(texts, shape);
     return 0;
 }

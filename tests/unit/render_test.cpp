@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <vector>
+#include "formula/batch.h"
 #include "render/lattice.h"
 #include "tests/unit/headless.h"
 
@@ -81,15 +82,23 @@ static bool stopAtTest(void *context)
     return c.stopAt > 0 ? c.tests >= c.stopAt : c.tests == -c.stopAt;
 }
 
-static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path)
+// The cells and the point (as bits) after a sweep from a known point.
+static std::vector<int> sweptState(sweepJob j, evaluation path)
 {
-    stopCounter counter{ 0, stopAt };
-    j.path = path, j.hooks.stop = stopAtTest, j.hooks.context = &counter;
+    j.path = path;
+    point[2] = -7;                  // a sweep with no Y value leaves Z alone
     sweepLattice(j);
     std::vector<int> state = cells;
     for (float t : point)
         state.push_back(std::bit_cast<int>(t));
     return state;
+}
+
+static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path)
+{
+    stopCounter counter{ 0, stopAt };
+    j.hooks.stop = stopAtTest, j.hooks.context = &counter;
+    return sweptState(j, path);
 }
 
 TEST(Render, CancelEndsEachSweepAtItsNextTest)
@@ -104,17 +113,55 @@ TEST(Render, CancelEndsEachSweepAtItsNextTest)
     EXPECT_EQ(point[2], 0.0f);
 }
 
+// The last figure's Z sweep never ends: only a stop at every later test ends it.
 TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
 {
     const char *figures[][3] = { { "CX*S(X/Y)", "SX*S(Y/X)", "Z" }, { "S(X*Z)", "C(Y+Z)", "Z*X^Y" },
-                                 { "X^.5/4", "T(Y)/9", "9/Z" } };
+                                 { "X^.5/4", "T(Y)/9", "9/Z" }, { "S(X*Z)", "CY", "Z" } };
     const std::vector<float> range = { -62.8318f, 62.8318f, 0.5f, -62.8318f, 62.8318f, 0.5f, 0, 0, 1 };
-    for (int f = 0; f < 3; f++) {
+    for (int f = 0; f < 4; f++) {
         sweepJob j = job(figures[f][0], figures[f][1], figures[f][2], range, f % 2);
         j.range[7] = (float)f;
-        for (int stopAt : { 0, 700, -700, 40000, -40000 }) {
+        j.range[8] = f == 3 ? 0.0f : 1.0f;
+        for (int stopAt : { 700, f == 3 ? 900 : -700, 40000, f == 3 ? 90000 : -40000 }) {
             std::vector<int> reference = cancelledRun(j, stopAt, evaluation::reference);
-            EXPECT_EQ(cancelledRun(j, stopAt, evaluation::compiled), reference) << f << " " << stopAt;
+            for (evaluation path : { evaluation::compiled, evaluation::perPoint })
+                EXPECT_EQ(cancelledRun(j, stopAt, path), reference) << f << " " << stopAt << " " << (int)path;
+        }
+    }
+}
+
+// Ops read every set of axes (2^2 reads none and is folded), over a Z sweep
+// of one value, one of a few (runs of whole columns) and one of many (runs
+// within a column), and an empty Y sweep; without hooks, so the batched
+// sweep records whole X values and must leave the point where the sweep does;
+// and split over two jobs by X value.
+TEST(Render, BatchedCellsForEveryAxisSet)
+{
+    const char *forms[3] = { "S(X*3)*.5+CY*CZ*.3", "(X*Y)^.5/9+T(X+Z)/20-2^2/9", "Z*40+Y*X" };
+    myFormula records[3] = { toFormula(forms[0]), toFormula(forms[1]), toFormula(forms[2]) };
+    formulaPlan plan = planFormulas(records);
+    unsigned setsRead = 0;
+    for (int i = 0; i < plan.opCount; i++)
+        setsRead |= 1u << plan.reads[plan.ops[i].result];
+    EXPECT_EQ(setsRead, 0xFEu);
+    const struct { std::vector<float> range; long sum, depthSum; } rows[] = {
+        { { -2, 2, 0.01f, 0, 3, 0.05f, 0, 0, 1 }, 11739, 9381 },
+        { { -2, 2, 0.25f, 0, 3, 0.5f, -1, 1, 0.2f }, 746, 8378 },
+        { { -2, 2, 0.25f, 0, 3, 0.5f, 0, 70, 1 }, 4854, 6362951 }, { { -2, 2, 0.25f, 3, 0, 0.5f, 0, 70, 1 }, 0, 0 } };
+    for (auto &row : rows) {
+        for (int figureStyle : { STYLE_COUNTS, STYLE_HIGHEST_Z }) {
+            sweepJob j = job(forms[0], forms[1], forms[2], row.range, figureStyle);
+            std::vector<int> reference = sweptState(j, evaluation::reference);
+            EXPECT_EQ(cellSum(), figureStyle == STYLE_COUNTS ? row.sum : row.depthSum) << row.range[8];
+            EXPECT_EQ(sweptState(j, evaluation::compiled), reference) << row.range[8] << " " << figureStyle;
+            std::vector<int> merged(cells.size());
+            for (j.xParts = 2, j.xPart = 0; j.xPart < 2; j.xPart++) {
+                sweepLattice(j);
+                for (size_t c = 0; c < cells.size(); c++)
+                    merged[c] = figureStyle == STYLE_COUNTS ? merged[c] + cells[c] : std::max(merged[c], cells[c]);
+            }
+            EXPECT_EQ(merged, std::vector<int>(reference.begin(), reference.end() - 3)) << row.range[8];
         }
     }
 }

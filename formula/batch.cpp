@@ -1,0 +1,373 @@
+// Running a plan over a lattice. Each register is computed where the axes it
+// reads make it change, and no more often:
+//   reads nothing        a constant of the plan
+//   X                    once per X value, over a list of the X values to come
+//   Y, Z, or Y and Z     tables over the Y values, the Z values or both,
+//                        once for the whole lattice
+//   X and Y, X and Z     rows over the Y (or Z) values, once per X value
+//   X, Y and Z           per point, a run of points at a time
+// A table or row that would pass the limits is computed per point instead,
+// as is everything that depends on it. Within a run of points an operand is
+// one value for the whole run or an array of the run's values; an operation
+// with a table or row operand that is neither (by Y or by Z alone, over
+// several columns of the lattice) runs a column at a time.
+#include "formula/batch.h"
+#include <algorithm>
+#include <vector>
+
+enum class placement : unsigned char { fixed, perX, tableY, tableZ, tableYZ, rowY, rowZ, perPoint };
+
+// From this many Z values up, a run stays within one column; below, it
+// takes whole columns.
+const long long COLUMN_RUN = 64;
+
+struct latticeBatch::state {
+    formulaPlan plan;
+    batchLimits limits;
+    const float *ys, *zs;           // only while the constructor runs
+    long long yCount, zCount;
+    placement where[PLAN_REGISTERS];
+    float scalar[PLAN_REGISTERS];           // fixed and per-X values; per-point values that hold for a run
+    float *array[PLAN_REGISTERS];           // tables, rows, and per-X values over the listed X values
+    float *runArray[PLAN_REGISTERS];        // per-point values and spread values of the current run
+    operandArray runValue[PLAN_REGISTERS];  // per-point values of the current run
+    long long spreadFor[PLAN_REGISTERS];    // the run whose values runArray holds, for spread registers
+    std::vector<int> tableOps, xOps, rowOps, pointOps;
+    std::vector<int> xRegisters;            // X and the results of xOps
+    std::vector<float> tables, runs;
+    batchRun run;
+    long long runSerial;
+};
+
+// The points of a run or of a part of a table over Y and Z.
+struct latticeSpan {
+    long long first;
+    int count;
+    long long j, k;                 // the Y and Z index of the first point
+    bool oneColumn;                 // all points have Y index j
+};
+
+static bool readsOnly(placement p, std::initializer_list<placement> allowed)
+{
+    return std::find(allowed.begin(), allowed.end(), p) != allowed.end();
+}
+
+// ---- where each register is computed ----
+
+static long long valuesOf(const latticeBatch::state &s, placement p)
+{
+    switch (p) {
+    case placement::perX: return s.limits.xLength;
+    case placement::tableY: case placement::rowY: return s.yCount;
+    case placement::tableZ: case placement::rowZ: return s.zCount;
+    case placement::tableYZ: return s.yCount * s.zCount;
+    default: return 0;
+    }
+}
+
+// The placement the axes of an operation ask for, if its operands allow it.
+static placement wantedPlacement(const latticeBatch::state &s, const planOp &op)
+{
+    placement l = s.where[op.left], r = s.where[op.right];
+    auto both = [&](std::initializer_list<placement> allowed) {
+        return readsOnly(l, allowed) && readsOnly(r, allowed);
+    };
+    switch (s.plan.reads[op.result]) {
+    case READS_X: return both({ placement::fixed, placement::perX }) ? placement::perX : placement::perPoint;
+    case READS_Y: return both({ placement::fixed, placement::tableY }) ? placement::tableY : placement::perPoint;
+    case READS_Z: return both({ placement::fixed, placement::tableZ }) ? placement::tableZ : placement::perPoint;
+    case READS_Y | READS_Z:
+        return both({ placement::fixed, placement::tableY, placement::tableZ, placement::tableYZ })
+                   ? placement::tableYZ : placement::perPoint;
+    case READS_X | READS_Y:
+        return both({ placement::fixed, placement::perX, placement::tableY, placement::rowY })
+                   ? placement::rowY : placement::perPoint;
+    case READS_X | READS_Z:
+        return both({ placement::fixed, placement::perX, placement::tableZ, placement::rowZ })
+                   ? placement::rowZ : placement::perPoint;
+    default: return placement::perPoint;
+    }
+}
+
+// Places every operation, within the limits, and sorts them into the lists
+// of the phases; each list keeps the plan's order, so operands come first.
+static void placeOps(latticeBatch::state &s)
+{
+    long long total = 0;
+    for (int i = 0; i < s.plan.opCount; i++) {
+        const planOp &op = s.plan.ops[i];
+        placement p = wantedPlacement(s, op);
+        long long size = valuesOf(s, p);
+        if (size > s.limits.tableValues || total + size > s.limits.totalValues)
+            p = placement::perPoint;
+        total += valuesOf(s, p);
+        s.where[op.result] = p;
+        if (p == placement::perX) {
+            s.xOps.push_back(i);
+            s.xRegisters.push_back(op.result);
+        } else if (p == placement::rowY || p == placement::rowZ) {
+            s.rowOps.push_back(i);
+        } else if (p == placement::perPoint) {
+            s.pointOps.push_back(i);
+        } else {
+            s.tableOps.push_back(i);
+        }
+    }
+}
+
+// Tables, rows, per-X values and the Y and Z values get their arrays, and
+// every register that is not a single value gets an array for a run.
+static void allocate(latticeBatch::state &s)
+{
+    long long used = 0;
+    for (int r = 0; r < s.plan.registerCount; r++)
+        used += valuesOf(s, s.where[r]);
+    s.tables.resize((size_t)used);
+    used = 0;
+    int runRegisters = 0;
+    for (int r = 0; r < s.plan.registerCount; r++) {
+        placement p = s.where[r];
+        s.array[r] = s.tables.data() + used;
+        used += valuesOf(s, p);
+        if (p != placement::fixed && p != placement::perX)
+            runRegisters++;
+    }
+    std::copy(s.ys, s.ys + s.yCount, s.array[1]);
+    std::copy(s.zs, s.zs + s.zCount, s.array[2]);
+    s.runs.resize((size_t)runRegisters * s.limits.runLength);
+    for (int r = 0, next = 0; r < s.plan.registerCount; r++) {
+        if (s.where[r] != placement::fixed && s.where[r] != placement::perX)
+            s.runArray[r] = s.runs.data() + (size_t)next++ * s.limits.runLength;
+        s.spreadFor[r] = -1;
+    }
+}
+
+static void placeRegisters(latticeBatch::state &s)
+{
+    const placement variables[3] = { placement::perX, placement::tableY, placement::tableZ };
+    for (int r = 0; r < s.plan.registerCount; r++) {
+        s.where[r] = r < 3 ? variables[r] : placement::fixed;
+        s.scalar[r] = r < 3 ? 0 : s.plan.constants[r];
+    }
+    s.xRegisters.push_back(0);
+    placeOps(s);
+    allocate(s);
+}
+
+// ---- operands ----
+
+// Table or row values of register r over the span, one per point, a column
+// at a time: a value by Y repeats along the column, values by Z are copied.
+static void spread(latticeBatch::state &s, int r, const latticeSpan &span)
+{
+    float *out = s.runArray[r];
+    const float *values = s.array[r];
+    bool byY = s.where[r] == placement::tableY || s.where[r] == placement::rowY;
+    long long j = span.j, k = span.k;
+    for (int i = 0; i < span.count; j++, k = 0) {
+        int length = (int)std::min<long long>(span.count - i, s.zCount - k);
+        if (byY)
+            std::fill(out + i, out + i + length, values[j]);
+        else
+            std::copy(values + k, values + k + length, out + i);
+        i += length;
+    }
+}
+
+// Register r's values over the span; offset is the span's place in the run,
+// where the run's per-point values start.
+static operandArray operandOf(latticeBatch::state &s, int r, const latticeSpan &span, int offset)
+{
+    const float *values = s.array[r];
+    switch (s.where[r]) {
+    case placement::fixed: case placement::perX: return { &s.scalar[r], 0 };
+    case placement::perPoint: return { s.runValue[r].values + offset * s.runValue[r].step, s.runValue[r].step };
+    case placement::tableYZ: return { values + span.first, 1 };
+    case placement::tableY: case placement::rowY:
+        if (span.oneColumn)
+            return { values + span.j, 0 };
+        if (s.zCount == 1)
+            return { values + span.j, 1 };
+        break;
+    case placement::tableZ: case placement::rowZ:
+        if (s.zCount == 1)
+            return { values, 0 };
+        if (span.oneColumn)
+            return { values + span.k, 1 };
+        break;
+    }
+    if (s.spreadFor[r] != s.runSerial) {
+        spread(s, r, span);
+        s.spreadFor[r] = s.runSerial;
+    }
+    return { s.runArray[r], 1 };
+}
+
+// Values by Y or by Z alone are arrays over a span only when it lies within
+// one column or the columns hold one point each.
+static bool needsSpread(const latticeBatch::state &s, int r, const latticeSpan &span)
+{
+    placement p = s.where[r];
+    bool byOneAxis = p == placement::tableY || p == placement::rowY || p == placement::tableZ || p == placement::rowZ;
+    return byOneAxis && !span.oneColumn && s.zCount > 1;
+}
+
+// Register r's values in a column of a span, from the column's place i in
+// the span and its Y and Z index j and k: base + j * perY + i * perPoint +
+// k * perZ, with step.
+struct columnOperand {
+    const float *base;
+    int perY, perPoint, perZ, step;
+
+    operandArray at(long long i, long long j, long long k) const
+    {
+        return { base + j * perY + i * perPoint + k * perZ, step };
+    }
+};
+
+static columnOperand columnOperandOf(latticeBatch::state &s, int r, const latticeSpan &span)
+{
+    const float *values = s.array[r];
+    switch (s.where[r]) {
+    case placement::perPoint:
+        return { s.runValue[r].values, 0, s.runValue[r].step, 0, s.runValue[r].step };
+    case placement::tableYZ: return { values + span.first, 0, 1, 0, 1 };
+    case placement::tableY: case placement::rowY: return { values, 1, 0, 0, 0 };
+    case placement::tableZ: case placement::rowZ: return { values, 0, 0, 1, 1 };
+    default: return { &s.scalar[r], 0, 0, 0, 0 };
+    }
+}
+
+// An operation with an operand by Y or by Z alone runs a column at a time,
+// cheaper than spreading that operand over the span first.
+static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpan &span, float *out)
+{
+    auto apply = signOf[op.symbol].applyArrays;
+    if (!needsSpread(s, op.left, span) && !needsSpread(s, op.right, span)) {
+        apply(operandOf(s, op.left, span, 0), operandOf(s, op.right, span, 0), out, span.count);
+        return;
+    }
+    columnOperand l = columnOperandOf(s, op.left, span), r = columnOperandOf(s, op.right, span);
+    long long j = span.j, k = span.k;
+    for (int i = 0; i < span.count; j++, k = 0) {
+        int length = (int)std::min<long long>(span.count - i, s.zCount - k);
+        apply(l.at(i, j, k), r.at(i, j, k), out + i, length);
+        i += length;
+    }
+}
+
+// Along the listed X values, per-X values are arrays; along the Y or the Z
+// values, tables and rows are, and a per-X value is the current X's.
+static operandArray lineOperand(latticeBatch::state &s, int r, bool alongX)
+{
+    placement p = s.where[r];
+    if (p == placement::fixed || (p == placement::perX) != alongX)
+        return { &s.scalar[r], 0 };
+    return { s.array[r], 1 };
+}
+
+static void applyAlong(latticeBatch::state &s, const planOp &op, bool alongX, int count)
+{
+    operandArray l = lineOperand(s, op.left, alongX), r = lineOperand(s, op.right, alongX);
+    signOf[op.symbol].applyArrays(l, r, s.array[op.result], count);
+}
+
+// ---- computing ----
+
+// The run of points from first: up to runLength points, within one column
+// when the columns are long.
+static latticeSpan spanAt(const latticeBatch::state &s, long long first, long long end)
+{
+    latticeSpan span{ first, 0, first / s.zCount, first % s.zCount, false };
+    long long count = std::min<long long>(s.limits.runLength, end - first);
+    if (s.zCount >= COLUMN_RUN || s.zCount > s.limits.runLength)
+        count = std::min(count, s.zCount - span.k);
+    else if (count > s.zCount - span.k)
+        count -= (span.k + count) % s.zCount;   // ends with a whole column
+    span.count = (int)count;
+    span.oneColumn = span.k + count <= s.zCount;
+    return span;
+}
+
+static void computeTables(latticeBatch::state &s)
+{
+    long long points = s.yCount * s.zCount;
+    for (int i : s.tableOps) {
+        const planOp &op = s.plan.ops[i];
+        placement p = s.where[op.result];
+        if (p != placement::tableYZ) {
+            applyAlong(s, op, false, (int)valuesOf(s, p));
+            continue;
+        }
+        for (long long first = 0; first < points;) {
+            latticeSpan span = spanAt(s, first, points);
+            applyOver(s, op, span, s.array[op.result] + first);
+            first += span.count;
+        }
+    }
+}
+
+// A per-point operation whose operands hold one value each over the run
+// gives one value for the run.
+static void computeRun(latticeBatch::state &s, const latticeSpan &span)
+{
+    s.runSerial++;
+    for (int i : s.pointOps) {
+        const planOp &op = s.plan.ops[i];
+        bool columns = needsSpread(s, op.left, span) || needsSpread(s, op.right, span);
+        operandArray l = columns ? operandArray{} : operandOf(s, op.left, span, 0);
+        operandArray r = columns ? operandArray{} : operandOf(s, op.right, span, 0);
+        if (!columns && !l.step && !r.step) {
+            s.scalar[op.result] = signOf[op.symbol].apply(l.values[0], r.values[0]);
+            s.runValue[op.result] = { &s.scalar[op.result], 0 };
+        } else {
+            applyOver(s, op, span, s.runArray[op.result]);
+            s.runValue[op.result] = { s.runArray[op.result], 1 };
+        }
+    }
+    s.run.first = span.first;
+    s.run.count = span.count;
+    for (int f = 0; f < 3; f++)
+        s.run.values[f] = operandOf(s, s.plan.result[f], span, 0);
+}
+
+latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long yCount, const float *zs,
+                           long long zCount, batchLimits limits)
+    : s(new state)
+{
+    s->plan = planFormulas(forms);
+    s->limits = limits;
+    s->ys = ys, s->zs = zs;
+    s->yCount = yCount, s->zCount = zCount;
+    s->run = batchRun{ 0, 0, {} };
+    s->runSerial = 0;
+    placeRegisters(*s);
+    computeTables(*s);
+}
+
+latticeBatch::~latticeBatch() = default;
+
+void latticeBatch::listX(const float *xs, int count)
+{
+    count = std::min(count, s->limits.xLength);
+    std::copy(xs, xs + count, s->array[0]);
+    for (int i : s->xOps)
+        applyAlong(*s, s->plan.ops[i], true, count);
+}
+
+void latticeBatch::enterX(int listed)
+{
+    for (int r : s->xRegisters)
+        s->scalar[r] = s->array[r][listed];
+    for (int i : s->rowOps)
+        applyAlong(*s, s->plan.ops[i], false, (int)valuesOf(*s, s->where[s->plan.ops[i].result]));
+    s->run.count = 0;
+}
+
+const batchRun &latticeBatch::runAt(long long point)
+{
+    if (point >= s->run.first && point < s->run.first + s->run.count)
+        return s->run;
+    computeRun(*s, spanAt(*s, point, s->yCount * s->zCount));
+    return s->run;
+}
