@@ -53,5 +53,5 @@ exportPlan planExport(const exportRequest &request);
 // threads over parts of the X sweep and combined: counts add, saturating at
 // INT_MAX, depths take the maximum. The same cells for any thread count.
 // With countPairs each thread counts its finished (X, Y) pairs for the
-// progress line, at some cost per point.
+// progress line.
 std::vector<int> sweepExport(const exportPlan &plan, bool countPairs = false);

@@ -18,6 +18,7 @@ struct alignas(64) sweepWorker {
     std::vector<int> cells;
     float point[3];
     std::atomic<long long> pairsDone{ 0 };
+    long long pairsPerX;            // Y values per X value
 };
 
 static bool stopRequested(void *)
@@ -25,15 +26,29 @@ static bool stopRequested(void *)
     return interruptRequested();
 }
 
-static void countPair(void *context, int axis, const float *)
+// Ctrl+C and the progress line need no finer grain than an X value, and
+// hooks that look no deeper leave the sweep free to record a whole X value
+// at once. An X value with very many points is looked into pair by pair, so
+// that Ctrl+C still stops the export within moments.
+const long long POINTS_BETWEEN_STOP_TESTS = 1 << 22;
+
+static int hookDepth(const exportPlan &plan)
 {
-    if (axis != 1)
-        return;
-    std::atomic<long long> &done = ((sweepWorker *)context)->pairsDone;
-    done.store(done.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    double pointsPerX = (double)std::max(plan.values[1], 0LL) * std::max(plan.values[2], 0LL);
+    return pointsPerX > POINTS_BETWEEN_STOP_TESTS ? 1 : 0;
 }
 
-static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part, bool countPairs)
+// Counts finished (X, Y) pairs: a whole X value's at once, or pair by pair.
+static void countPairs(void *context, int axis, const float *)
+{
+    sweepWorker &worker = *(sweepWorker *)context;
+    long long pairs = worker.job.hooks.deepestAxis == 0 ? worker.pairsPerX : axis == 1;
+    if (axis != worker.job.hooks.deepestAxis || pairs == 0)
+        return;
+    worker.pairsDone.store(worker.pairsDone.load(std::memory_order_relaxed) + pairs, std::memory_order_relaxed);
+}
+
+static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part, bool countProgress)
 {
     auto worker = std::make_unique<sweepWorker>();
     worker->cells.resize((size_t)plan.size * plan.size);
@@ -41,9 +56,8 @@ static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part,
     std::copy(plan.range, plan.range + 9, worker->job.range);
     worker->job.xPart = part;
     worker->job.xParts = plan.threads;
-    worker->job.hooks = sweepHooks{ stopRequested, countPair, worker.get() };
-    if (!countPairs)
-        worker->job.hooks.stepDone = nullptr;   // it is called after every point
+    worker->job.hooks = sweepHooks{ stopRequested, countProgress ? countPairs : nullptr, worker.get(), hookDepth(plan) };
+    worker->pairsPerX = std::max(plan.values[1], 0LL);
     return worker;
 }
 

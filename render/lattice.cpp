@@ -347,25 +347,25 @@ template <int axis, class Engine> static void sweepAxis(const sweepJob &job, Eng
     float *point = job.point;
     const float minimum = job.range[3 * axis], maximum = job.range[3 * axis + 1], skip = job.range[3 * axis + 2];
     const sweepHooks hooks = job.hooks;
+    const bool seen = axis <= hooks.deepestAxis;
     long long index = 0;
     for (float v = minimum;; v = v + skip, index++) {
         point[axis] = v;
-        if (!(v <= maximum) || (hooks.stop && hooks.stop(hooks.context)))
+        if (!(v <= maximum) || (seen && hooks.stop && hooks.stop(hooks.context)))
             return;
         if (axis == 0 && skipsX(job, index))
             continue;
         engine.enter(axis, index);
-        if constexpr (axis == 0 && Engine::RECORDS_WHOLE_X) {
-            if (!hooks.stop && !hooks.stepDone) {
-                engine.recordWholeX();
-                continue;
-            }
-        }
-        if constexpr (axis < 2)
+        bool whole = false;
+        if constexpr (axis == 0 && Engine::RECORDS_WHOLE_X)
+            whole = hooks.deepestAxis == 0 || (!hooks.stop && !hooks.stepDone);
+        if (whole)
+            engine.recordWholeX();
+        else if constexpr (axis < 2)
             sweepAxis<axis + 1>(job, engine);
         else
             engine.record();
-        if (hooks.stepDone)
+        if (seen && hooks.stepDone)
             hooks.stepDone(hooks.context, axis, point);
     }
 }

@@ -34,6 +34,10 @@ struct sweepHooks {
     // step: after each point (axis 2), each Z sweep (1), each Y sweep (0).
     void (*stepDone)(void *context, int axis, const float point[3]) = nullptr;
     void *context = nullptr;
+    // The deepest sweep whose loop tests and steps the hooks see: 2 every
+    // point, 1 every (X, Y) pair, 0 every X value. Hooks that need not see
+    // each point leave the sweep free to record a whole X value at once.
+    int deepestAxis = 2;
 };
 
 struct sweepJob {

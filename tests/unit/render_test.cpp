@@ -131,6 +131,17 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
     }
 }
 
+// Hooks that look only between X values: the 10th X test stops after nine
+// whole X values (every default point lands on the grid), on every path.
+TEST(Render, HooksBetweenXValuesOnly)
+{
+    sweepJob j = job("CX*S(X/Y)", "SX*S(Y/X)", "Z", { -62.8318f, 62.8318f, 0.5f, -62.8318f, 62.8318f, 0.5f, 0, 0, 1 });
+    j.hooks.deepestAxis = 0;
+    std::vector<int> reference = cancelledRun(j, 10, evaluation::reference);
+    EXPECT_EQ(cellSum(), 9 * 252);
+    EXPECT_EQ(cancelledRun(j, 10, evaluation::compiled), reference);
+}
+
 // Ops read every set of axes (2^2 reads none and is folded), over a Z sweep
 // of one value, one of a few (runs of whole columns) and one of many (runs
 // within a column), and an empty Y sweep; without hooks, so the batched
