@@ -242,16 +242,15 @@ static columnOperand columnOperandOf(latticeBatch::state &s, int r, const lattic
 // cheaper than spreading that operand over the span first.
 static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpan &span, float *out)
 {
-    auto apply = signOf[op.symbol].applyArrays;
     if (!needsSpread(s, op.left, span) && !needsSpread(s, op.right, span)) {
-        apply(operandOf(s, op.left, span, 0), operandOf(s, op.right, span, 0), out, span.count);
+        applySymbolArrays(op.symbol, operandOf(s, op.left, span, 0), operandOf(s, op.right, span, 0), out, span.count);
         return;
     }
     columnOperand l = columnOperandOf(s, op.left, span), r = columnOperandOf(s, op.right, span);
     long long j = span.j, k = span.k;
     for (int i = 0; i < span.count; j++, k = 0) {
         int length = (int)std::min<long long>(span.count - i, s.zCount - k);
-        apply(l.at(i, j, k), r.at(i, j, k), out + i, length);
+        applySymbolArrays(op.symbol, l.at(i, j, k), r.at(i, j, k), out + i, length);
         i += length;
     }
 }
@@ -269,7 +268,7 @@ static operandArray lineOperand(latticeBatch::state &s, int r, bool alongX)
 static void applyAlong(latticeBatch::state &s, const planOp &op, bool alongX, int count)
 {
     operandArray l = lineOperand(s, op.left, alongX), r = lineOperand(s, op.right, alongX);
-    signOf[op.symbol].applyArrays(l, r, s.array[op.result], count);
+    applySymbolArrays(op.symbol, l, r, s.array[op.result], count);
 }
 
 // ---- computing ----

@@ -28,7 +28,8 @@ struct operandArray {
 
 // Functions ignore the right operand. applyArrays gives out[i] = apply(left
 // value i, right value i) for i < n, bit for bit; out must not overlap the
-// operands.
+// operands. It is there for speed alone: a row without one is computed by
+// apply, value by value.
 struct symbolRow {
     char symbol;
     symbolKind kind;
@@ -112,4 +113,15 @@ inline float applyRow(int symbol, float left, float right, std::index_sequence<R
 inline float applySymbol(int symbol, float left, float right)
 {
     return applyRow(symbol, left, right, std::make_index_sequence<SYMBOL_ROWS>());
+}
+
+// A row's array form, or where it has none its arithmetic value by value.
+inline void applySymbolArrays(int symbol, operandArray left, operandArray right, float *out, int n)
+{
+    if (signOf[symbol].applyArrays) {
+        signOf[symbol].applyArrays(left, right, out, n);
+        return;
+    }
+    for (int i = 0; i < n; i++)
+        out[i] = applySymbol(symbol, left.values[i * left.step], right.values[i * right.step]);
 }

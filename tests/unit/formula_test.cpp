@@ -98,7 +98,8 @@ TEST(Evaluator, IllFormedIsNaN)
     }
     myFormula noEnd, badIndex = toFormula("X"), badCode = toFormula("X");     // made by hand
     std::fill(noEnd.tokens, noEnd.tokens + FORMULA_SLOTS, TOK_X);
-    badIndex.tokens[0] = FORMULA_SLOTS, badCode.tokens[0] = TOK_END - 1;
+    badIndex.tokens[0] = FORMULA_SLOTS;
+    badCode.tokens[0] = -SYMBOL_ROWS;           // the first code past the table
     for (const myFormula &f : { noEnd, badIndex, badCode }) {
         EXPECT_TRUE(std::isnan(evaluate(f)));
         EXPECT_TRUE(std::isnan(runProgram(compileProgram(f), point)));
