@@ -8,7 +8,9 @@ import subprocess
 import time
 import harness
 
-LOAD, FIRST_ENTRY, LIST_FACE, RENDER_BOX = (520, 344), (96, 8), (255, 128, 0), (496, 368, 128, 32)
+from harness import LOAD, LOADING_BAR as RENDER_BOX, entry_colour
+
+FIRST_ENTRY, LIST_FACE = (96, 8), entry_colour(0)
 x11 = ctypes.CDLL(ctypes.util.find_library('X11'))     # X11 as any other client would ask
 x11.XOpenDisplay.restype = x11.XDefaultRootWindow.restype = x11.XInternAtom.restype = ctypes.c_ulong
 x11.XDefaultRootWindow.argtypes = x11.XCloseDisplay.argtypes = x11.XFlush.argtypes = [ctypes.c_ulong]

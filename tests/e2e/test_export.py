@@ -11,7 +11,9 @@ import tempfile
 import harness
 from test_files import read_bmp
 
-LOAD, SCREENSHOT, LOADING_BAR, FIRST_ENTRY = (520, 344), (560, 360), (496, 368, 128, 32), (255, 128, 0)
+from harness import LOAD, LOADING_BAR, SCREENSHOT, entry_colour
+
+FIRST_ENTRY = entry_colour(0)
 SHOWN = ['crystal.fig', 'rose.fig', 'sphere.fig', 'tunnel.fig']      # Style 1 and Style 2 figures
 OPTIONS = ['--export', '--size', '--refine', '--threads', '--help', '--version']
 USAGE_LINE = 'Usage: latticegraph [FIGURE.fig]'

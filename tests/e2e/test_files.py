@@ -5,15 +5,13 @@ import struct
 import subprocess
 
 import harness
-from harness import ORANGE, PROMPT_GREEN
+from harness import BANNER, LOAD, ORANGE, POW_UP, PROMPT_GREEN, RENDER, SAVE, SCREENSHOT, STYLE_NEXT, entry_colour
 
-LOAD, SAVE, SCREENSHOT, RENDER, STYLE_NEXT, POW_UP = (520, 344), (590, 344), (560, 360), (560, 16), (600, 280), (600, 296)
 NEW_FILE_GREEN, NOTE_GREEN = (24, 192, 96), (48, 192, 96)
 # a figure file's one line: three texts, nine reals, twelve channels, the style and the gain
 DEFAULT_FIG = ' '.join(['CX*S(X/Y)', 'SX*S(Y/X)', 'Z'] + ['%f' % v for v in harness.DEFAULT_RANGE]
                        + [str(c) for c in harness.DEFAULT_COLOR] + ['0', '100']).encode()
 BMP_SIZE = 54 + 640 * 480 * 3
-BANNER = (0, 224, 640, 32)
 
 
 def banner_says(text):                      # the full-width banner with a line as long as text
@@ -31,8 +29,6 @@ def read_bmp(path):
     return b''.join(bytes(r[i + 2 - k] for i in range(0, 1920, 3) for k in range(3)) for r in rows)
 
 
-def entry_colour(i):
-    return (255 - 4 * i, 128, 2 * i)
 
 
 class Files(harness.AppTestCase):

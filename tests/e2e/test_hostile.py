@@ -8,10 +8,9 @@ import random
 import time
 
 import harness
-from harness import ORANGE, PROMPT_GREEN
-from test_files import LOAD, banner_says, entry_colour
+from harness import LOAD, LOADING_BAR as CANCEL_LABEL, ORANGE, PROMPT_GREEN, STYLE_NEXT, Z_FORMULA, entry_colour
+from test_files import banner_says
 
-STYLE_NEXT, Z_FORMULA, CANCEL_LABEL = (600, 280), (600, 72), (496, 368, 128, 32)
 
 
 def figure(texts=('X', 'Y', 'Z'), ranges=('-1', '1', '0.5') * 3, colours=(0, 0, 0, 0, 0, 255, 0, 255, 255, 255, 255, 255),

@@ -8,14 +8,12 @@ import shutil
 import subprocess
 import tempfile
 import harness
+from harness import LOAD, SCREENSHOT, entry_colour
 
-LOAD, SCREENSHOT = (520, 344), (560, 360)
 FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1', 'share/applications/latticegraph.desktop',
          'share/icons/hicolor/128x128/apps/latticegraph.png']
 
 
-def entry_colour(i):                    # the face of the Load list's entry i
-    return (255 - 4 * i, 128, 2 * i)
 
 
 class Install(harness.AppTestCase):

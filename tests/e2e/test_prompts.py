@@ -1,9 +1,8 @@
 """The entry prompts as a person uses them: edit formulas, ranges and a colour
 by typing, then look at the figure."""
 import harness
+from harness import RED, RENDER, X_FORMULA, X_MAX, X_MIN, X_SKIP, Y_FORMULA, Y_MAX, Y_MIN, Z_MAX
 
-RENDER, X_FORMULA, Y_FORMULA, RED = (560, 16), (517, 72), (560, 72), (517, 224)
-X_MIN, X_MAX, X_SKIP, Y_MIN, Y_MAX, Z_MAX = (517, 136), (517, 152), (517, 168), (560, 136), (560, 152), (603, 152)
 RED_BACKGROUND = [255] + harness.DEFAULT_COLOR[1:]
 
 

@@ -1,11 +1,9 @@
 """The figure on the screen: the default render at start-up, the stop and
 style selectors with the style banner, the colour gain and re-rendering."""
 import harness
-from harness import ORANGE
+from harness import (BANNER, ORANGE, POW_DOWN, POW_LABEL, POW_UP, RENDER, STOP_LABEL, STOP_NEXT, STOP_PREV,
+                     STYLE_LABEL, STYLE_NEXT, STYLE_PREV)
 
-RENDER, STOP_PREV, STOP_NEXT = (560, 16), (510, 248), (600, 248)
-STYLE_PREV, STYLE_NEXT, POW_DOWN, POW_UP = (510, 280), (600, 280), (510, 296), (600, 296)
-STOP_LABEL, STYLE_LABEL, POW_LABEL, BANNER = (528, 240, 64, 16), (528, 272, 64, 16), (528, 288, 64, 16), (0, 224, 640, 32)
 HIGHEST_Z, INTERSECTION = 59, 77            # lengths of the two banners' texts
 
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <unistd.h>
@@ -127,7 +126,7 @@ TEST_F(FilesTest, WriteCutOffPartWayKeepsTheOldFigure)
     EXPECT_EQ(filesHere(), 1);
 }
 
-// Each refusal says why, at once (no pipe waited on), changes nothing and leaves no file.
+// Each refusal says why, changes nothing and leaves no file.
 TEST_F(FilesTest, Refusals)
 {
     ASSERT_EQ(mkfifo("fifo.fig", 0644), 0);
@@ -147,9 +146,7 @@ TEST_F(FilesTest, Refusals)
     const std::string scrambled = settings() + std::to_string(myXForm.tokens[0]);
     for (auto &row : rows) {
         const char *reason = "";
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(row.operation(row.path, &reason)) << row.path;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << row.path;
+        EXPECT_FALSE(row.operation(row.path, &reason)) << row.path;     // a pipe waited on would hang here
         EXPECT_STREQ(reason, row.reason);
         EXPECT_EQ(settings() + std::to_string(myXForm.tokens[0]), scrambled) << row.path;   // not even recompiled
     }
