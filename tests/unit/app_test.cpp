@@ -40,13 +40,8 @@ TEST(DrawButton, FlatFaceAndShadedRing)
     EXPECT_GT(brightness(137, 20), brightness(10, 20));         // lighter toward the right
     EXPECT_EQ(brightness(11, 21), brightness(10, 20));          // constant along a diagonal
     EXPECT_EQ(brightness(9, 20), 3 * 255);                      // nothing outside
-}
-
-TEST(DrawButton, RingClampsEachChannel)
-{
-    headlessSetup();
     drawButton(buffer, "", 0, 0, 560, 32, makecol(250, 10, 128), 6, -1);
-    EXPECT_EQ(pixelAt(buffer, 559, 0).r, 255);
+    EXPECT_EQ(pixelAt(buffer, 559, 0).r, 255);                  // each channel clamped on its own
     EXPECT_EQ(pixelAt(buffer, 0, 31).g, 0);
 }
 
@@ -97,26 +92,6 @@ TEST(Panel, HitRectangles)
         EXPECT_EQ(findButton(b.x, b.y), id);
         EXPECT_EQ(findButton(b.x + b.w - 1, b.y + b.h - 1), id);
     }
-}
-
-TEST(Panel, PowLabelFollowsTheGain)
-{
-    headlessSetup();
-    drawPanel();
-    const int POW_UP = 22, POW_DOWN = 23;
-    const buttonRect up = aButton[POW_UP], down = aButton[POW_DOWN];
-    auto label = [&] {                  // the value label between the two buttons
-        std::string rows;
-        for (int y = down.y; y < down.y + down.h; y++)
-            rows.append((const char *)buffer->line[y] + 4 * (down.x + down.w), 4 * (up.x - down.x - down.w));
-        return rows;
-    };
-    std::string before = label();
-    scanClicks(up.x, up.y);
-    EXPECT_EQ(ColorPow, 101);
-    EXPECT_NE(label(), before);
-    scanClicks(down.x, down.y);
-    EXPECT_EQ(label(), before);
 }
 
 static std::string heldKeys;        // at each look of a wait: E Enter, X Esc, . none; Esc after the end

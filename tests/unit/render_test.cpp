@@ -64,15 +64,6 @@ TEST(Render, Styles)
     }
 }
 
-TEST(Render, DefaultFigureVisits63504Points)
-{
-    headlessSetup();
-    sweepJob j = documentJob(cells.data(), AREA_PX, point);
-    j.forms[0] = j.forms[1] = toFormula("0");
-    sweepLattice(j);
-    EXPECT_EQ(cellAt(240, 240), 63504);
-}
-
 // Stops at loop test stopAt and every later one, or (when negative) at that one only.
 struct stopCounter { int tests = 0, stopAt = 0; };
 static bool stopAtTest(void *context)
