@@ -176,23 +176,31 @@ static bool rowWritten(void *context, int y)
     return !interruptRequested();
 }
 
-// Colours the cells as drawFIG does and writes them. The cells are released
-// once painted, so that compressing the picture needs only its own memory.
-static bool writePicture(std::vector<int> cells, int size, const char *path, int *error)
+// The cells through the colour ramp, as drawFIG paints them.
+struct picturePainter {
+    const int *cells;
+    int size;
+    uint32_t palette[RAMP_TOP + 1];
+};
+
+static void paintRows(void *context, int first, int count, uint32_t *out)
+{
+    const picturePainter &painter = *(const picturePainter *)context;
+    std::vector<uint32_t *> rows(count);
+    for (int r = 0; r < count; r++)
+        rows[r] = out + (size_t)r * painter.size;
+    paintCells(painter.cells, painter.size, ColorPow, painter.palette, rows.data(), first, first + count);
+}
+
+static bool writePicture(const cellGrid &cells, int size, int threads, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
     buildRamp(Color, ramp);
-    uint32_t palette[RAMP_TOP + 1];
+    picturePainter painter{ cells.data(), size, {} };
     for (int v = 0; v <= RAMP_TOP; v++)
-        palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
-    std::vector<uint32_t> pixels((size_t)size * size);
-    std::vector<uint32_t *> rows(size);
-    for (int y = 0; y < size; y++)
-        rows[y] = pixels.data() + (size_t)y * size;
-    paintCells(cells.data(), size, ColorPow, palette, rows.data());
-    std::vector<int>().swap(cells);
+        painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
     writeProgress progress{ .size = size };
-    bool written = writePNG(path, size, rows.data(), rowWritten, &progress, error);
+    bool written = writePNG(path, size, paintRows, &painter, threads, rowWritten, &progress, error);
     progress.line.finish();
     return written;
 }
@@ -201,11 +209,11 @@ static bool writePicture(std::vector<int> cells, int size, const char *path, int
 
 static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan, const std::string &path)
 {
-    std::vector<int> cells = sweepExport(plan, progressLine::shown());
+    cellGrid cells = sweepExport(plan, progressLine::shown());
     if (interruptRequested())
         return exportOutcome::interrupted;
     int error = 0;
-    if (writePicture(std::move(cells), plan.size, path.c_str(), &error))
+    if (writePicture(cells, plan.size, plan.threads, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;

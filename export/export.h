@@ -3,6 +3,8 @@
 // reads the figure settings and never starts the screen library, so it runs
 // where there is no display at all.
 #pragma once
+#include <memory>
+#include <utility>
 #include <vector>
 #include "render/lattice.h"
 
@@ -49,9 +51,21 @@ struct exportPlan {
 
 exportPlan planExport(const exportRequest &request);
 
+// A grid of cells that is not cleared when it is made: each sweep thread
+// clears its own, so the memory is first touched by the thread that uses it.
+template <class T> struct uninitialised : std::allocator<T> {
+    template <class U> struct rebind { using other = uninitialised<U>; };
+    template <class U> void construct(U *place) { ::new ((void *)place) U; }
+    template <class U, class... Args> void construct(U *place, Args &&...args)
+    {
+        ::new ((void *)place) U(std::forward<Args>(args)...);
+    }
+};
+using cellGrid = std::vector<int, uninitialised<int>>;
+
 // The plan's grid of cells (cell (x, y) at x * size + y), swept by the plan's
 // threads over parts of the X sweep and combined: counts add, saturating at
 // INT_MAX, depths take the maximum. The same cells for any thread count.
 // With countPairs each thread counts its finished (X, Y) pairs for the
 // progress line.
-std::vector<int> sweepExport(const exportPlan &plan, bool countPairs = false);
+cellGrid sweepExport(const exportPlan &plan, bool countPairs = false);

@@ -6,10 +6,14 @@
 // one unused, on any byte order.
 uint32_t packPixel(int red, int green, int blue);
 
-// Writes the size x size picture whose row y starts at rows[y] through a
-// temporary file beside path (see io/replace.h). rowDone(context, y) is
-// called after each row; false from it abandons the file. On failure path
-// keeps what it held and *error gets the errno value (EINTR when rowDone
-// stopped it).
-bool writePNG(const char *path, int size, const uint32_t *const *rows, bool (*rowDone)(void *context, int y),
-              void *context, int *error);
+// Rows first..first+count-1 of a picture into out, size pixels each.
+typedef void (*rowPainter)(void *context, int first, int count, uint32_t *out);
+
+// Writes the size x size picture that paint gives, band by band, through a
+// temporary file beside path (see io/replace.h), painting and compressing on
+// the given number of threads; the file's bytes do not depend on it.
+// rowDone(context, y) is called on the calling thread as the rows up to y
+// are done; false from it abandons the file. On failure path keeps what it
+// held and *error gets the errno value (EINTR when rowDone stopped it).
+bool writePNG(const char *path, int size, rowPainter paint, void *paintContext, int threads,
+              bool (*rowDone)(void *context, int y), void *context, int *error);

@@ -4,6 +4,7 @@
 // does not depend on the order in which the threads finished.
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <climits>
 #include <condition_variable>
 #include <memory>
@@ -15,7 +16,7 @@
 // Written by its own thread only; read by the thread that shows progress.
 struct alignas(64) sweepWorker {
     sweepJob job;
-    std::vector<int> cells;
+    cellGrid cells;
     float point[3];
     std::atomic<long long> pairsDone{ 0 };
     long long pairsPerX;            // Y values per X value
@@ -61,15 +62,21 @@ static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part,
     return worker;
 }
 
-// Counts add, saturating as the sweep's own counts do; depths keep the highest.
-static void combine(std::vector<int> &into, const std::vector<int> &from, unsigned char figureStyle)
+// Counts add, saturating as the sweep's own counts do; depths keep the
+// highest. Cells from..to of every other grid into the first.
+static void combine(const std::vector<std::unique_ptr<sweepWorker>> &workers, size_t from, size_t to)
 {
-    if (figureStyle == STYLE_COUNTS)
-        for (size_t i = 0; i < into.size(); i++)
-            into[i] = (int)std::min<long long>((long long)into[i] + from[i], INT_MAX);
-    else if (figureStyle == STYLE_HIGHEST_Z)
-        for (size_t i = 0; i < into.size(); i++)
-            into[i] = std::max(into[i], from[i]);
+    cellGrid &into = workers[0]->cells;
+    unsigned char figureStyle = workers[0]->job.style;
+    for (size_t w = 1; w < workers.size(); w++) {
+        const cellGrid &other = workers[w]->cells;
+        if (figureStyle == STYLE_COUNTS)
+            for (size_t i = from; i < to; i++)
+                into[i] = (int)std::min<long long>((long long)into[i] + other[i], INT_MAX);
+        else if (figureStyle == STYLE_HIGHEST_Z)
+            for (size_t i = from; i < to; i++)
+                into[i] = std::max(into[i], other[i]);
+    }
 }
 
 struct finishLine {
@@ -95,26 +102,27 @@ static void showProgress(const exportPlan &plan, const std::vector<std::unique_p
     line.finish();
 }
 
-std::vector<int> sweepExport(const exportPlan &plan, bool countPairs)
+cellGrid sweepExport(const exportPlan &plan, bool countPairs)
 {
     std::vector<std::unique_ptr<sweepWorker>> workers;
     for (int t = 0; t < plan.threads; t++)
         workers.push_back(makeWorker(plan, t, countPairs));
     finishLine finish;
+    // Once every part is swept, each thread combines a slice of the cells.
+    std::barrier swept((std::ptrdiff_t)workers.size());
+    size_t cellCount = workers[0]->cells.size();
     {
         std::vector<std::jthread> threads;
-        for (auto &worker : workers)
-            threads.emplace_back([&worker, &finish] {
-                sweepLattice(worker->job);
+        for (size_t t = 0; t < workers.size(); t++)
+            threads.emplace_back([&, t] {
+                sweepLattice(workers[t]->job);
+                swept.arrive_and_wait();
+                combine(workers, cellCount * t / workers.size(), cellCount * (t + 1) / workers.size());
                 std::lock_guard<std::mutex> hold(finish.lock);
                 finish.finished++;
                 finish.changed.notify_one();
             });
         showProgress(plan, workers, finish);
-    }
-    for (size_t t = 1; t < workers.size(); t++) {
-        combine(workers[0]->cells, workers[t]->cells, workers[0]->job.style);
-        std::vector<int>().swap(workers[t]->cells);
     }
     return std::move(workers[0]->cells);
 }

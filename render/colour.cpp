@@ -57,15 +57,18 @@ int scaledValue(int cell, int gain)
 const int BAND_ROWS = 16;
 const int BLOCK_COLUMNS = 120;
 
-void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows)
+void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows,
+                int top, int bottom)
 {
-    for (int top = 0; top < size; top += BAND_ROWS) {
-        int bottom = std::min(top + BAND_ROWS, size);
+    if (bottom < 0)
+        bottom = size;
+    for (int band = top; band < bottom; band += BAND_ROWS) {
+        int bandEnd = std::min(band + BAND_ROWS, bottom);
         for (int left = 0; left < size; left += BLOCK_COLUMNS) {
             int right = std::min(left + BLOCK_COLUMNS, size);
-            for (int y = top; y < bottom; y++)
+            for (int y = band; y < bandEnd; y++)
                 for (int x = left; x < right; x++)
-                    rows[y][x] = palette[scaledValue(cells[(long)x * size + y], gain)];
+                    rows[y - top][x] = palette[scaledValue(cells[(long)x * size + y], gain)];
         }
     }
 }

@@ -16,7 +16,9 @@ void buildRamp(const int color[12], rampColour ramp[RAMP_TOP + 1]);
 // A cell times the gain, clamped into 0..RAMP_TOP.
 int scaledValue(int cell, int gain);
 
-// Paints the size x size picture of a grid: pixel x of rows[y] becomes
-// palette[scaledValue(cells[x * size + y], gain)], where palette holds the
-// caller's packed form of each ramp colour.
-void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows);
+// Paints rows top..bottom-1 of the size x size picture of a grid (all of
+// them by default): pixel x of rows[y - top] becomes palette[scaledValue(
+// cells[x * size + y], gain)], where palette holds the caller's packed form
+// of each ramp colour.
+void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows,
+                int top = 0, int bottom = -1);

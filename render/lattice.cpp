@@ -323,8 +323,11 @@ template <int Style> struct batchEngine {
         for (long long first = 0; first < points; first += held.count) {
             held.convert(job, batch.runAt(first));
             const int *cellOf = held.cellOf.data(), *depthOf = held.depthOf.data();
-            for (long long i = 0; i < held.count; i++)
+            for (long long i = 0; i < held.count; i++) {
+                if (i + PREFETCH_AHEAD < held.count)
+                    __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
                 recordInto<Style>(cells, cellOf[i], depthOf[i]);
+            }
         }
         job.point[1] = ys.end;
         if (!ys.values.empty())

@@ -56,7 +56,7 @@ TEST(Export, SameCellsOnAnyThreads)
     };
     for (auto &f : figures) {
         useFigure(f.x, f.y, f.z, { -64, 64, 0.5f, -64, 64, 0.5f, 0, 2, 1 }, f.style);
-        std::vector<int> one = sweepExport(planExport(sized(96, 1)));
+        cellGrid one = sweepExport(planExport(sized(96, 1)));
         EXPECT_GT(std::accumulate(one.begin(), one.end(), 0LL), 1000) << f.z;
         for (int threads : { 2, 3, 7 })
             EXPECT_TRUE(sweepExport(planExport(sized(96, threads)), true) == one) << f.z << threads;
@@ -71,12 +71,11 @@ TEST(Export, ProgressText)
 
 TEST(Export, StoppedPngLeavesNoFile)
 {
-    std::vector<uint32_t> pixels(16 * 16, packPixel(1, 2, 3));
-    std::vector<const uint32_t *> rows(16, pixels.data());
+    auto paint = [](void *, int, int count, uint32_t *out) { std::fill(out, out + 16 * count, packPixel(1, 2, 3)); };
     int error = 0;
     const char *path = "export_test_stopped.png";
     auto stopAtRow2 = [](void *, int y) { return y < 2; };
-    EXPECT_FALSE(writePNG(path, 16, rows.data(), stopAtRow2, nullptr, &error));
+    EXPECT_FALSE(writePNG(path, 16, paint, nullptr, 1, stopAtRow2, nullptr, &error));
     EXPECT_EQ(error, EINTR);
     struct stat info;
     EXPECT_NE(stat(path, &info), 0);
