@@ -58,13 +58,18 @@ static unsigned uncertainLanes(__m256d r)
     return ~(unsigned)_mm256_movemask_pd(certain) & ALL_LANES;
 }
 
-// Four results from four inputs; the inputs are read before out is written,
-// so out may be in. Returns the lanes the scalar function computed.
-__attribute__((always_inline)) static inline unsigned oneBlock(sleefOne vector, scalarOne scalar, const float *in, float *out)
+// The results of a chunk of blocks are computed first, then checked and
+// rounded in a loop of their own: a call to SLEEF between the checks would
+// keep the checks of one block from overlapping those of the next.
+const int CHUNK_BLOCKS = 16;
+
+// Block b's four lanes rounded to float into out, each lane the scalar
+// function computes instead where the rounding is not certain. in (and b,
+// for two arguments) are read before out is written, so out may be one of
+// them. Returns those lanes.
+template <class Scalar>
+static inline unsigned finishBlock(__m256d r, unsigned fallback, Scalar scalar, float *out)
 {
-    __m256d x = _mm256_cvtps_pd(_mm_loadu_ps(in));
-    __m256d r = vector(x);
-    unsigned fallback = uncertainLanes(r) | nonFiniteLanes(x);
     if (!fallback) {
         _mm_storeu_ps(out, _mm256_cvtpd_ps(r));
         return 0;
@@ -72,61 +77,81 @@ __attribute__((always_inline)) static inline unsigned oneBlock(sleefOne vector, 
     float result[LANES];
     _mm_storeu_ps(result, _mm256_cvtpd_ps(r));
     for (unsigned m = fallback; m; m &= m - 1)
-        result[__builtin_ctz(m)] = scalar(in[__builtin_ctz(m)]);
+        result[__builtin_ctz(m)] = scalar(__builtin_ctz(m));
     _mm_storeu_ps(out, _mm_loadu_ps(result));
     return fallback;
 }
 
-__attribute__((always_inline)) static inline unsigned twoBlock(sleefTwo vector, scalarTwo scalar, const float *a, const float *b, float *out)
+static int oneArgumentBlocks(sleefOne vector, scalarOne scalar, const float *in, float *out, int blocks)
 {
-    __m256d x = _mm256_cvtps_pd(_mm_loadu_ps(a));
-    __m256d y = _mm256_cvtps_pd(_mm_loadu_ps(b));
-    __m256d r = vector(x, y);
-    unsigned fallback = uncertainLanes(r) | nonFiniteLanes(x) | nonFiniteLanes(y);
-    if (!fallback) {
-        _mm_storeu_ps(out, _mm256_cvtpd_ps(r));
-        return 0;
+    __m256d results[CHUNK_BLOCKS];
+    int fallbacks = 0;
+    for (int first = 0; first < blocks; first += CHUNK_BLOCKS) {
+        int count = blocks - first < CHUNK_BLOCKS ? blocks - first : CHUNK_BLOCKS;
+        for (int b = 0; b < count; b++)
+            results[b] = vector(_mm256_cvtps_pd(_mm_loadu_ps(in + LANES * (first + b))));
+        for (int b = 0; b < count; b++) {
+            const float *x = in + LANES * (first + b);
+            unsigned fallback = uncertainLanes(results[b]) | nonFiniteLanes(_mm256_cvtps_pd(_mm_loadu_ps(x)));
+            fallbacks += __builtin_popcount(
+                finishBlock(results[b], fallback, [&](int k) { return scalar(x[k]); }, out + LANES * (first + b)));
+        }
     }
-    float result[LANES];
-    _mm_storeu_ps(result, _mm256_cvtpd_ps(r));
-    for (unsigned m = fallback; m; m &= m - 1)
-        result[__builtin_ctz(m)] = scalar(a[__builtin_ctz(m)], b[__builtin_ctz(m)]);
-    _mm_storeu_ps(out, _mm_loadu_ps(result));
-    return fallback;
+    return fallbacks;
+}
+
+static int twoArgumentBlocks(sleefTwo vector, scalarTwo scalar, const float *a, const float *b, float *out, int blocks)
+{
+    __m256d results[CHUNK_BLOCKS];
+    int fallbacks = 0;
+    for (int first = 0; first < blocks; first += CHUNK_BLOCKS) {
+        int count = blocks - first < CHUNK_BLOCKS ? blocks - first : CHUNK_BLOCKS;
+        for (int k = 0; k < count; k++) {
+            int at = LANES * (first + k);
+            results[k] = vector(_mm256_cvtps_pd(_mm_loadu_ps(a + at)), _mm256_cvtps_pd(_mm_loadu_ps(b + at)));
+        }
+        for (int k = 0; k < count; k++) {
+            const float *x = a + LANES * (first + k), *y = b + LANES * (first + k);
+            unsigned fallback = uncertainLanes(results[k]) | nonFiniteLanes(_mm256_cvtps_pd(_mm_loadu_ps(x)))
+                              | nonFiniteLanes(_mm256_cvtps_pd(_mm_loadu_ps(y)));
+            fallbacks += __builtin_popcount(finishBlock(
+                results[k], fallback, [&](int l) { return scalar(x[l], y[l]); }, out + LANES * (first + k)));
+        }
+    }
+    return fallbacks;
 }
 
 // The last n % 4 values go through a padded block, so that every value takes
-// the same path whatever its position; the padding's lanes are not counted.
+// the same path whatever its position. The padding is 1, whose sine, cosine,
+// tangent and first power are all certain, so it never adds a fallback.
 static int oneArgument(sleefOne vector, scalarOne scalar, const float *in, float *out, int n)
 {
-    int fallbacks = 0, i = 0;
-    for (; i + LANES <= n; i += LANES)
-        fallbacks += __builtin_popcount(oneBlock(vector, scalar, in + i, out + i));
-    if (i < n) {
-        int rest = n - i;
+    int whole = n / LANES, rest = n % LANES;
+    int fallbacks = oneArgumentBlocks(vector, scalar, in, out, whole);
+    if (rest) {
         float padded[LANES] = { 1, 1, 1, 1 };
         for (int k = 0; k < rest; k++)
-            padded[k] = in[i + k];
-        fallbacks += __builtin_popcount(oneBlock(vector, scalar, padded, padded) & ((1u << rest) - 1));
+            padded[k] = in[LANES * whole + k];
+        fallbacks += oneArgumentBlocks(vector, scalar, padded, padded, 1);
         for (int k = 0; k < rest; k++)
-            out[i + k] = padded[k];
+            out[LANES * whole + k] = padded[k];
     }
     return fallbacks;
 }
 
 static int twoArguments(sleefTwo vector, scalarTwo scalar, const float *a, const float *b, float *out, int n)
 {
-    int fallbacks = 0, i = 0;
-    for (; i + LANES <= n; i += LANES)
-        fallbacks += __builtin_popcount(twoBlock(vector, scalar, a + i, b + i, out + i));
-    if (i < n) {
-        int rest = n - i;
+    int whole = n / LANES, rest = n % LANES;
+    int fallbacks = twoArgumentBlocks(vector, scalar, a, b, out, whole);
+    if (rest) {
         float paddedA[LANES] = { 1, 1, 1, 1 }, paddedB[LANES] = { 1, 1, 1, 1 };
+        for (int k = 0; k < rest; k++) {
+            paddedA[k] = a[LANES * whole + k];
+            paddedB[k] = b[LANES * whole + k];
+        }
+        fallbacks += twoArgumentBlocks(vector, scalar, paddedA, paddedB, paddedA, 1);
         for (int k = 0; k < rest; k++)
-            paddedA[k] = a[i + k], paddedB[k] = b[i + k];
-        fallbacks += __builtin_popcount(twoBlock(vector, scalar, paddedA, paddedB, paddedA) & ((1u << rest) - 1));
-        for (int k = 0; k < rest; k++)
-            out[i + k] = paddedA[k];
+            out[LANES * whole + k] = paddedA[k];
     }
     return fallbacks;
 }
