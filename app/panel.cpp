@@ -194,7 +194,7 @@ void drawValueLabel(valueLabel label)
 
 int findButton(int px, int py)
 {
-    for (int id = 0; id < BUTTON_COUNT; id++) {
+    for (int id = 0; id < BUTTON_SLOTS; id++) {
         const buttonRect &b = aButton[id];
         if (b.x <= px && px < b.x + b.w && b.y <= py && py < b.y + b.h)
             return id;

@@ -7,7 +7,7 @@
 
 BITMAP *buffer;
 BITMAP *mseBlock;
-buttonRect aButton[BUTTON_COUNT];
+buttonRect aButton[BUTTON_SLOTS];
 
 BITMAP *display()
 {
@@ -91,7 +91,7 @@ const int LABEL_LIMIT = 100;
 void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
                 int colour, int border, int id)
 {
-    if (id >= 0 && id < BUTTON_COUNT)
+    if (id >= 0 && id < BUTTON_SLOTS)
         aButton[id] = buttonRect{ x, y, w, h };
     pictureChanged();
 

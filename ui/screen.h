@@ -17,9 +17,10 @@ const buttonRect NOTE_BOX = { 40, 192, 560, 32 };        // a note just above th
 const buttonRect BANNER_BOX = { 0, 224, 640, 32 };       // the full-width banners
 const buttonRect PROGRESS_BOX = { 496, 368, 128, 32 };   // the panel's "Loading Bar": render progress
 
-// The panel's clickable buttons, by id; drawButton records them.
-const int BUTTON_COUNT = 28;
-extern buttonRect aButton[BUTTON_COUNT];
+// The panel's clickable buttons, by id; drawButton records them. There is
+// room for more ids than the panel uses, so a new button needs no change here.
+const int BUTTON_SLOTS = 64;
+extern buttonRect aButton[BUTTON_SLOTS];
 
 extern BITMAP *buffer;              // the whole picture, copied to the screen each frame
 extern BITMAP *mseBlock;            // rows 0..31 pointer image, rows 32..63 saved background

@@ -87,11 +87,13 @@ TEST(Panel, HitRectangles)
         { 538, 79, 1 }, { 623, 175, 12 }, { 500, 260, 21 }, { 600, 290, 22 }, { 560, 300, -1 }, { 500, 430, -1 } };
     for (auto &h : hits)
         EXPECT_EQ(findButton(h[0], h[1]), h[2]) << h[0] << "," << h[1];
-    for (int id = 0; id < BUTTON_COUNT; id++) {     // every rectangle, corner to corner
+    const int PANEL_BUTTONS = 28;   // ids 0..27, one rectangle each, corner to corner
+    for (int id = 0; id < PANEL_BUTTONS; id++) {
         const buttonRect &b = aButton[id];
         EXPECT_EQ(findButton(b.x, b.y), id);
         EXPECT_EQ(findButton(b.x + b.w - 1, b.y + b.h - 1), id);
     }
+    EXPECT_EQ(aButton[PANEL_BUTTONS].w, 0);         // and no other
 }
 
 static std::string heldKeys;        // at each look of a wait: E Enter, X Esc, . none; Esc after the end
