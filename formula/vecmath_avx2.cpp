@@ -9,7 +9,8 @@
 // both doubles lie on the same side of it and round to the same float. Every
 // other lane goes back to the scalar function the caller passes: non-finite
 // inputs (their results follow special-case rules, not accuracy), results
-// that are NaN, zero, below FLT_MIN (float subnormals round with fewer
+// that are NaN (but for a power of a negative base with an exponent that is
+// not a whole number: NaN by rule, the C library's too), zero, below FLT_MIN (float subnormals round with fewer
 // bits), or at or beyond FLT_MAX (rounding there can go to infinity), and
 // results close to a midpoint. tools/checkvecmath holds this against the
 // C library on every float input and on random pow pairs.
@@ -56,6 +57,24 @@ static unsigned uncertainLanes(__m256d r)
                                             _mm256_cmpgt_epi64(_mm256_set1_epi64x(2 * MIDPOINT_MARGIN + 1), offset));
     __m256d certain = _mm256_andnot_pd(_mm256_castsi256_pd(nearMidpoint), normal);
     return ~(unsigned)_mm256_movemask_pd(certain) & ALL_LANES;
+}
+
+// Bit k set when lane k is a negative base with an exponent that is not a
+// whole number: the power has no real value, and the C library's is NaN for
+// every finite such pair, so no lane of them needs the library.
+static unsigned noRealPower(__m256d base, __m256d exponent)
+{
+    __m256d whole = _mm256_round_pd(exponent, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    __m256d negative = _mm256_cmp_pd(base, _mm256_setzero_pd(), _CMP_LT_OQ);
+    __m256d fractional = _mm256_cmp_pd(exponent, whole, _CMP_NEQ_OQ);
+    return (unsigned)_mm256_movemask_pd(_mm256_and_pd(negative, fractional));
+}
+
+// The lanes of a bit mask as a vector mask.
+static __m256d laneMask(unsigned lanes)
+{
+    __m256i bits = _mm256_and_si256(_mm256_set1_epi64x(lanes), _mm256_setr_epi64x(1, 2, 4, 8));
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(bits, _mm256_setr_epi64x(1, 2, 4, 8)));
 }
 
 // The results of a chunk of blocks are computed first, then checked and
@@ -112,10 +131,13 @@ static int twoArgumentBlocks(sleefTwo vector, scalarTwo scalar, const float *a, 
         }
         for (int k = 0; k < count; k++) {
             const float *x = a + LANES * (first + k), *y = b + LANES * (first + k);
-            unsigned fallback = uncertainLanes(results[k]) | nonFiniteLanes(_mm256_cvtps_pd(_mm_loadu_ps(x)))
-                              | nonFiniteLanes(_mm256_cvtps_pd(_mm_loadu_ps(y)));
-            fallbacks += __builtin_popcount(finishBlock(
-                results[k], fallback, [&](int l) { return scalar(x[l], y[l]); }, out + LANES * (first + k)));
+            __m256d base = _mm256_cvtps_pd(_mm_loadu_ps(x)), exponent = _mm256_cvtps_pd(_mm_loadu_ps(y));
+            unsigned inputs = nonFiniteLanes(base) | nonFiniteLanes(exponent);
+            unsigned noValue = noRealPower(base, exponent) & ~inputs;
+            __m256d r = _mm256_blendv_pd(results[k], _mm256_set1_pd(__builtin_nan("")), laneMask(noValue));
+            unsigned fallback = ((uncertainLanes(r) | inputs) & ~noValue);
+            fallbacks += __builtin_popcount(
+                finishBlock(r, fallback, [&](int l) { return scalar(x[l], y[l]); }, out + LANES * (first + k)));
         }
     }
     return fallbacks;

@@ -84,7 +84,7 @@ TEST(VecMath, ValuesTheCLibraryComputesOnTheVectorPath)
         { POW, FLT_MAX, 1, 1 },                 // FLT_MAX
         { POW, 2, 128, 1 },                     // beyond FLT_MAX
         { TAN, INFINITY, 0, 1 },                // non-finite input, NaN result
-        { POW, -8, 1.0f / 3, 1 },               // NaN result
+        { POW, -8, 1.0f / 3, 0 },               // no real power: NaN without the library
         { POW, NAN, 0, 1 },                     // non-finite input, result 1
         { POW, 1, INFINITY, 1 },                // non-finite input, result 1
         { POW, -1, -INFINITY, 1 },              // non-finite input, result 1
