@@ -39,46 +39,43 @@ static float cosineFallback(float v) { return cosineOf(v); }
 static float tangentFallback(float v) { return tangentOf(v); }
 static float powerFallback(float base, float exponent) { return powerOf(base, exponent); }
 
-static int eachValue(float (*f)(float), const float *in, float *out, int n)
+// The vector functions where this build has them; the scalar loop otherwise.
+#ifdef LATTICE_HAVE_SLEEF
+#define VECTOR_PATH(function) function
+#else
+#define VECTOR_PATH(function) nullptr
+#endif
+
+static int oneArgument(int (*vector)(const float *, float *, int, float (*)(float)), float (*scalar)(float),
+                       const float *in, float *out, int n)
 {
+    if (vector && vectorMathActive())
+        return vector(in, out, n, scalar);
     for (int i = 0; i < n; i++)
-        out[i] = f(in[i]);
+        out[i] = scalar(in[i]);
     return n > 0 ? n : 0;
 }
 
 int sinArray(const float *in, float *out, int n)
 {
-#ifdef LATTICE_HAVE_SLEEF
-    if (vectorMathActive())
-        return sinArrayAvx2(in, out, n, sineFallback);
-#endif
-    return eachValue(sineFallback, in, out, n);
+    return oneArgument(VECTOR_PATH(sinArrayAvx2), sineFallback, in, out, n);
 }
 
 int cosArray(const float *in, float *out, int n)
 {
-#ifdef LATTICE_HAVE_SLEEF
-    if (vectorMathActive())
-        return cosArrayAvx2(in, out, n, cosineFallback);
-#endif
-    return eachValue(cosineFallback, in, out, n);
+    return oneArgument(VECTOR_PATH(cosArrayAvx2), cosineFallback, in, out, n);
 }
 
 int tanArray(const float *in, float *out, int n)
 {
-#ifdef LATTICE_HAVE_SLEEF
-    if (vectorMathActive())
-        return tanArrayAvx2(in, out, n, tangentFallback);
-#endif
-    return eachValue(tangentFallback, in, out, n);
+    return oneArgument(VECTOR_PATH(tanArrayAvx2), tangentFallback, in, out, n);
 }
 
 int powArray(const float *base, const float *exponent, float *out, int n)
 {
-#ifdef LATTICE_HAVE_SLEEF
-    if (vectorMathActive())
-        return powArrayAvx2(base, exponent, out, n, powerFallback);
-#endif
+    int (*vector)(const float *, const float *, float *, int, float (*)(float, float)) = VECTOR_PATH(powArrayAvx2);
+    if (vector && vectorMathActive())
+        return vector(base, exponent, out, n, powerFallback);
     for (int i = 0; i < n; i++)
         out[i] = powerFallback(base[i], exponent[i]);
     return n > 0 ? n : 0;
