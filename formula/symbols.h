@@ -54,11 +54,12 @@ inline float sum(float left, float right) { return left + right; }
 inline float difference(float left, float right) { return left - right; }
 
 // Division by zero of either sign gives +infinity, whatever the dividend.
+// The division is made either way (by zero it raises no trap, only a flag
+// nothing reads), so a loop of quotients needs no branch and vectorises.
 inline float quotient(float left, float right)
 {
-    if (right == 0)
-        return std::numeric_limits<float>::infinity();
-    return left / right;
+    float q = left / right;
+    return right == 0 ? std::numeric_limits<float>::infinity() : q;
 }
 
 } // namespace arithmetic
