@@ -10,7 +10,7 @@
 const int SPREAD_CHUNK = 256;
 
 template <float (*apply)(float, float)>
-static void eachPair(operandArray left, operandArray right, float *__restrict out, int n)
+VECTOR_LOOP static void eachPair(operandArray left, operandArray right, float *__restrict out, int n)
 {
     const float *__restrict a = left.values;
     const float *__restrict b = right.values;

@@ -22,3 +22,15 @@ bool vectorMathActive();
 // false forces the scalar path; true returns to the vector path where the
 // processor and the build have it. For timing and comparing the two paths.
 void useVectorMath(bool wanted);
+
+// A loop function marked VECTOR_LOOP is built twice, for AVX2 and for the
+// processor the build targets, and the dynamic loader picks the copy this
+// processor can run. Both copies give the same values: the loops hold plain
+// single-precision operations, which round alike at every vector width, and
+// the build contracts no multiply-add. clang cannot clone templates, so
+// only GCC builds for x86-64 clone.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VECTOR_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTOR_LOOP
+#endif

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 #include "formula/batch.h"
+#include "formula/vecmath.h"
 #include "render/lattice.h"
 
 // trunc(scaled) + half lies in 0..size-1 exactly when -half-1 < scaled <
@@ -204,7 +205,7 @@ struct runCells {
 
 // A step of 0 reads one value for every point.
 template <int XStep, int YStep>
-static void cellsOfRun(const float *x, const float *y, int *cells, int n, int size)
+VECTOR_LOOP static void cellsOfRun(const float *x, const float *y, int *cells, int n, int size)
 {
     float half = (float)(size / 2);
     for (int i = 0; i < n; i++) {
