@@ -2,7 +2,7 @@
 // scalar formula functions, bit for bit (any NaN matches any NaN), on two
 // threads, or times both paths.
 //
-//   checkvecmath [--only sin|cos|tan|pow] [--stride K] [--pow-pairs N] [--speed]
+//   checkvecmath [--only sin|cos|tan|pow ...] [--stride K] [--pow-pairs N] [--speed]
 //
 // sin, cos and tan are checked on every float bit pattern (every K-th with
 // --stride K), pow on N pseudo-random pairs (10^9 by default) drawn from
@@ -282,6 +282,7 @@ static bool readCount(const char *text, uint64_t &count)
 static bool readOptions(int argc, char **argv, options &o)
 {
     o = options{ { true, true, true, true }, 1, 1000000000ull, false };
+    bool onlySeen = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i], *value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (!strcmp(arg, "--speed")) {
@@ -302,7 +303,9 @@ static bool readOptions(int argc, char **argv, options &o)
             f++;
         if (f == FN_COUNT)
             return false;
-        std::fill(o.wanted, o.wanted + FN_COUNT, false);
+        if (!onlySeen)     // the first --only drops the others; each further one adds its function
+            std::fill(o.wanted, o.wanted + FN_COUNT, false);
+        onlySeen = true;
         o.wanted[f] = true;
     }
     return true;
@@ -312,7 +315,7 @@ int main(int argc, char **argv)
 {
     options o;
     if (!readOptions(argc, argv, o)) {
-        fprintf(stderr, "usage: checkvecmath [--only sin|cos|tan|pow] [--stride K] [--pow-pairs N] [--speed]\n");
+        fprintf(stderr, "usage: checkvecmath [--only sin|cos|tan|pow ...] [--stride K] [--pow-pairs N] [--speed]\n");
         return 2;
     }
     if (!vectorMathActive()) {
