@@ -4,7 +4,8 @@
 //   X                    once per X value, over a list of the X values to come
 //   Y, Z, or Y and Z     tables over the Y values, the Z values or both,
 //                        once for the whole lattice
-//   X and Y, X and Z     rows over the Y (or Z) values, once per X value
+//   X and Y, X and Z     rows over the Y (or Z) values, once per X value;
+//                        short rows for a block of listed X values at once
 //   X, Y and Z           per point, a run of points at a time
 // A table or row that would pass the limits is computed per point instead,
 // as is everything that depends on it. Within a run of points an operand is
@@ -20,6 +21,9 @@ enum class placement : unsigned char { fixed, perX, tableY, tableZ, tableYZ, row
 // From this many Z values up, a run stays within one column; below, it
 // takes whole columns.
 const long long COLUMN_RUN = 64;
+// Rows shorter than this are computed for a block of X values at once: a
+// call per row would cost more than the row's values.
+const long long SHORT_ROW = 64;
 
 struct latticeBatch::state {
     formulaPlan plan;
@@ -28,7 +32,12 @@ struct latticeBatch::state {
     long long yCount, zCount;
     placement where[PLAN_REGISTERS];
     float scalar[PLAN_REGISTERS];           // fixed and per-X values; per-point values that hold for a run
-    float *array[PLAN_REGISTERS];           // tables, rows, and per-X values over the listed X values
+    float *array[PLAN_REGISTERS];           // tables, the current X's rows, and per-X values over the listed X values
+    float *rowBlock[PLAN_REGISTERS];        // the rows of blockCount listed X values from blockFirst
+    long long blockLength;                  // the most X values in a block of rows
+    long long listedCount, blockFirst, blockCount;
+    std::vector<float> spreadLeft, spreadRight;     // per-X operands of a block spread over its rows
+    std::vector<float> tiles[PLAN_REGISTERS];       // a table operand of short rows, once for each row of a block
     float *runArray[PLAN_REGISTERS];        // per-point values and spread values of the current run
     operandArray runValue[PLAN_REGISTERS];  // per-point values of the current run
     long long spreadFor[PLAN_REGISTERS];    // the run whose values runArray holds, for spread registers
@@ -58,8 +67,10 @@ static long long valuesOf(const latticeBatch::state &s, placement p)
 {
     switch (p) {
     case placement::perX: return s.limits.xLength;
-    case placement::tableY: case placement::rowY: return s.yCount;
-    case placement::tableZ: case placement::rowZ: return s.zCount;
+    case placement::tableY: return s.yCount;
+    case placement::tableZ: return s.zCount;
+    case placement::rowY: return s.blockLength * s.yCount;
+    case placement::rowZ: return s.blockLength * s.zCount;
     case placement::tableYZ: return s.yCount * s.zCount;
     default: return 0;
     }
@@ -127,7 +138,7 @@ static void allocate(latticeBatch::state &s)
     int runRegisters = 0;
     for (int r = 0; r < s.plan.registerCount; r++) {
         placement p = s.where[r];
-        s.array[r] = s.tables.data() + used;
+        s.array[r] = s.rowBlock[r] = s.tables.data() + used;
         used += valuesOf(s, p);
         if (p != placement::fixed && p != placement::perX)
             runRegisters++;
@@ -135,6 +146,10 @@ static void allocate(latticeBatch::state &s)
     std::copy(s.ys, s.ys + s.yCount, s.array[1]);
     std::copy(s.zs, s.zs + s.zCount, s.array[2]);
     s.runs.resize((size_t)runRegisters * s.limits.runLength);
+    if (s.blockLength > 1) {
+        s.spreadLeft.resize((size_t)(s.blockLength * std::max(s.yCount, s.zCount)));
+        s.spreadRight.resize(s.spreadLeft.size());
+    }
     for (int r = 0, next = 0; r < s.plan.registerCount; r++) {
         if (s.where[r] != placement::fixed && s.where[r] != placement::perX)
             s.runArray[r] = s.runs.data() + (size_t)next++ * s.limits.runLength;
@@ -142,8 +157,19 @@ static void allocate(latticeBatch::state &s)
     }
 }
 
+// How many X values a block of rows covers: one unless the rows are short.
+static long long blockLengthOf(const latticeBatch::state &s)
+{
+    long long row = std::max(s.yCount, s.zCount);
+    if (row == 0 || row >= SHORT_ROW)
+        return 1;
+    long long values = std::min<long long>(s.limits.rowBlockValues, s.limits.tableValues);
+    return std::clamp<long long>(values / row, 1, s.limits.xLength);
+}
+
 static void placeRegisters(latticeBatch::state &s)
 {
+    s.blockLength = blockLengthOf(s);
     const placement variables[3] = { placement::perX, placement::tableY, placement::tableZ };
     for (int r = 0; r < s.plan.registerCount; r++) {
         s.where[r] = r < 3 ? variables[r] : placement::fixed;
@@ -271,6 +297,51 @@ static void applyAlong(latticeBatch::state &s, const planOp &op, bool alongX, in
     applySymbolArrays(op.symbol, l, r, s.array[op.result], count);
 }
 
+// A table's values repeated for each row of a block, made when first asked for.
+static const float *tiledTable(latticeBatch::state &s, int r, long long row)
+{
+    std::vector<float> &tiles = s.tiles[r];
+    if (tiles.empty()) {
+        tiles.resize((size_t)(s.blockLength * row));
+        for (long long x = 0; x < s.blockLength; x++)
+            std::copy(s.array[r], s.array[r] + row, tiles.data() + x * row);
+    }
+    return tiles.data();
+}
+
+// Register r's values over the rows of count listed X values from first,
+// one row after another; a per-X value is spread over its row into scratch.
+static operandArray blockOperand(latticeBatch::state &s, int r, long long first, long long count, long long row,
+                                 float *scratch)
+{
+    switch (s.where[r]) {
+    case placement::fixed: return { &s.scalar[r], 0 };
+    case placement::rowY: case placement::rowZ: return { s.rowBlock[r], 1 };
+    case placement::perX:
+        if (count == 1)
+            return { &s.array[r][first], 0 };
+        for (long long x = 0; x < count; x++)
+            std::fill(scratch + x * row, scratch + (x + 1) * row, s.array[r][first + x]);
+        return { scratch, 1 };
+    default: return { count == 1 ? s.array[r] : tiledTable(s, r, row), 1 };
+    }
+}
+
+// The rows of every row operation for the listed X values from first.
+static void computeRowBlock(latticeBatch::state &s, long long first)
+{
+    long long count = std::min(s.blockLength, s.listedCount - first);
+    for (int i : s.rowOps) {
+        const planOp &op = s.plan.ops[i];
+        long long row = s.where[op.result] == placement::rowY ? s.yCount : s.zCount;
+        operandArray l = blockOperand(s, op.left, first, count, row, s.spreadLeft.data());
+        operandArray r = blockOperand(s, op.right, first, count, row, s.spreadRight.data());
+        applySymbolArrays(op.symbol, l, r, s.rowBlock[op.result], (int)(count * row));
+    }
+    s.blockFirst = first;
+    s.blockCount = count;
+}
+
 // ---- computing ----
 
 // The run of points from first: up to runLength points, within one column
@@ -340,6 +411,7 @@ latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long 
     s->yCount = yCount, s->zCount = zCount;
     s->run = batchRun{ 0, 0, {} };
     s->runSerial = 0;
+    s->listedCount = s->blockFirst = s->blockCount = 0;
     placeRegisters(*s);
     computeTables(*s);
 }
@@ -352,14 +424,21 @@ void latticeBatch::listX(const float *xs, int count)
     std::copy(xs, xs + count, s->array[0]);
     for (int i : s->xOps)
         applyAlong(*s, s->plan.ops[i], true, count);
+    s->listedCount = count;
+    s->blockCount = 0;
 }
 
 void latticeBatch::enterX(int listed)
 {
     for (int r : s->xRegisters)
         s->scalar[r] = s->array[r][listed];
-    for (int i : s->rowOps)
-        applyAlong(*s, s->plan.ops[i], false, (int)valuesOf(*s, s->where[s->plan.ops[i].result]));
+    if (listed < s->blockFirst || listed >= s->blockFirst + s->blockCount)
+        computeRowBlock(*s, listed);
+    for (int i : s->rowOps) {
+        int r = s->plan.ops[i].result;
+        long long row = s->where[r] == placement::rowY ? s->yCount : s->zCount;
+        s->array[r] = s->rowBlock[r] + (listed - s->blockFirst) * row;
+    }
     s->run.count = 0;
 }
 

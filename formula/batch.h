@@ -58,6 +58,7 @@ struct batchLimits {
     long long totalValues = 1 << 22;    // ... and all of them together; the rest is computed per point
     int runLength = 1024;               // the most points in a run
     int xLength = 256;                  // the most X values listed at once
+    int rowBlockValues = 2048;          // short rows are computed for several X values at once, this many values
 };
 
 class latticeBatch {
@@ -73,8 +74,9 @@ public:
     // Computes the operations that read only X for the X values to come,
     // in sweep order (the first xLength of them).
     void listX(const float *xs, int count);
-    // Computes the operations that read X and one other axis for the listed
-    // X value; earlier runs are dropped.
+    // Makes the rows of the operations that read X and one other axis those
+    // of the listed X value; earlier runs are dropped. Short rows are
+    // computed for the X values that follow it as well.
     void enterX(int listed);
     // The run holding point (0 <= point < yCount * zCount), computed unless
     // it is the current one. Valid until the next call.

@@ -20,18 +20,19 @@ static const float POINTS[][3] = {
     { 3.0e38f, -1.0e-30f, 7 }, { INFINITY, NAN, -0.0f },
 };
 
-static const uint32_t FALLBACK_INPUTS[] = { 0x3d0650ea, 0x42d44528, 0x3c107fe6, 0x408174dd, 0x43b055d2, 0x3f808000 };
+static const uint32_t FALLBACK_INPUTS[] = { 0x3d0650ea, 0x4371ade3, 0x3c107fe6, 0x40e67f59, 0x43b055d2, 0x3f808000 };
 static const float AXIS_VALUES[] = { -1.5f, 0.25f, 2, -0.0f, NAN, INFINITY, -INFINITY, 3e38f, 1e-40f, 7 };
 
 // The batch run over one lattice shape: X values, Y and Z lists of the
-// given lengths and the limits (small ones put tables per point).
+// given lengths and the limits (small ones put tables per point, and split
+// the short rows of the X values into blocks of two and one).
 struct latticeShape {
     int xCount, yCount, zCount;
     batchLimits limits;
 };
 static const latticeShape SHAPES[] = {
     { 3, 5, 3, { 1 << 20, 1 << 22, 8 } }, { 2, 4, 3, { 4, 6, 7 } }, { 1, 2, 70, { 1 << 20, 1 << 22, 29 } },
-    { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } } };
+    { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } }, { 3, 5, 1, { 1 << 20, 1 << 22, 8, 256, 10 } } };
 
 static bool sameValue(float a, float b)
 {
