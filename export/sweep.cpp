@@ -57,7 +57,8 @@ static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part,
     std::copy(plan.range, plan.range + 9, worker->job.range);
     worker->job.xPart = part;
     worker->job.xParts = plan.threads;
-    worker->job.hooks = sweepHooks{ stopRequested, countProgress ? countPairs : nullptr, worker.get(), hookDepth(plan) };
+    worker->job.hooks = sweepHooks{ stopRequested, countProgress ? countPairs : nullptr, worker.get(), hookDepth(plan),
+                                    false };    // an interrupted export writes nothing
     worker->pairsPerX = std::max(plan.values[1], 0LL);
     return worker;
 }

@@ -38,13 +38,15 @@ struct latticeBatch::state {
     long long listedCount, blockFirst, blockCount;
     std::vector<float> spreadLeft, spreadRight;     // per-X operands of a block spread over its rows
     std::vector<float> tiles[PLAN_REGISTERS];       // a table operand of short rows, once for each row of a block
+    std::vector<float> pointTiles[PLAN_REGISTERS];  // a table formula value over the points of a block run
     float *runArray[PLAN_REGISTERS];        // per-point values and spread values of the current run
     operandArray runValue[PLAN_REGISTERS];  // per-point values of the current run
     long long spreadFor[PLAN_REGISTERS];    // the run whose values runArray holds, for spread registers
     std::vector<int> tableOps, xOps, rowOps, pointOps;
     std::vector<int> xRegisters;            // X and the results of xOps
     std::vector<float> tables, runs;
-    batchRun run;
+    std::vector<float> blockValues;         // the formulas' values over a block run, each spread there
+    batchRun run, blockRun;
     long long runSerial;
 };
 
@@ -399,6 +401,76 @@ static void computeRun(latticeBatch::state &s, const latticeSpan &span)
     s.run.count = span.count;
     for (int f = 0; f < 3; f++)
         s.run.values[f] = operandOf(s, s.plan.result[f], span, 0);
+}
+
+// ---- runs over several X values ----
+
+static long long pointsPerX(const latticeBatch::state &s) { return s.yCount * s.zCount; }
+
+bool latticeBatch::makesBlockRuns() const
+{
+    long long points = pointsPerX(*s);
+    return s->pointOps.empty() && s->blockLength > 1 && points > 0 && points < SHORT_ROW
+        && points <= s->limits.runLength;
+}
+
+// A table's values at the points of an X value, repeated for as many X
+// values as a block run may cover; made when first asked for.
+static const float *tiledPoints(latticeBatch::state &s, int r)
+{
+    std::vector<float> &tiles = s.pointTiles[r];
+    if (!tiles.empty())
+        return tiles.data();
+    long long points = pointsPerX(s);
+    tiles.resize((size_t)(s.limits.runLength / points * points));
+    for (size_t i = 0; i < tiles.size(); i++) {
+        long long j = (long long)i % points / s.zCount, k = (long long)i % s.zCount;
+        placement p = s.where[r];
+        tiles[i] = s.array[r][p == placement::tableY ? j : p == placement::tableZ ? k : j * s.zCount + k];
+    }
+    return tiles.data();
+}
+
+// Register r's values over the points of count listed X values from first,
+// which lie in the current block of rows. A row is read in place where the
+// points of an X value are the row, and a table that holds one value at
+// every point is that value.
+static operandArray blockRunValues(latticeBatch::state &s, int r, long long first, long long count, float *out)
+{
+    placement p = s.where[r];
+    long long row = first - s.blockFirst, points = pointsPerX(s);
+    if (p == placement::fixed)
+        return { &s.scalar[r], 0 };
+    if ((p == placement::tableY && s.yCount == 1) || (p == placement::tableZ && s.zCount == 1))
+        return { s.array[r], 0 };
+    if ((p == placement::rowY && s.zCount == 1) || (p == placement::rowZ && s.yCount == 1))
+        return { s.rowBlock[r] + row * points, 1 };
+    if (p == placement::tableY || p == placement::tableZ || p == placement::tableYZ)
+        return { tiledPoints(s, r), 1 };
+    for (long long x = 0; x < count; x++) {
+        float *at = out + x * points;
+        const float *rowValues = s.rowBlock[r] + (row + x) * (p == placement::rowY ? s.yCount : s.zCount);
+        for (long long i = 0; i < points; i++)
+            at[i] = p == placement::perX ? s.array[r][first + x]
+                  : p == placement::rowY ? rowValues[i / s.zCount] : rowValues[i % s.zCount];
+    }
+    return { out, 1 };
+}
+
+const batchRun &latticeBatch::blockRunAt(int listed, int &xCount)
+{
+    if (listed < s->blockFirst || listed >= s->blockFirst + s->blockCount)
+        computeRowBlock(*s, listed);
+    long long points = pointsPerX(*s);
+    long long count = std::min(s->blockFirst + s->blockCount - listed, s->limits.runLength / points);
+    s->blockValues.resize((size_t)(3 * count * points));
+    for (int f = 0; f < 3; f++)
+        s->blockRun.values[f] = blockRunValues(*s, s->plan.result[f], listed, count,
+                                               s->blockValues.data() + f * count * points);
+    s->blockRun.first = 0;
+    s->blockRun.count = (int)(count * points);
+    xCount = (int)count;
+    return s->blockRun;
 }
 
 latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long yCount, const float *zs,

@@ -82,6 +82,15 @@ public:
     // it is the current one. Valid until the next call.
     const batchRun &runAt(long long point);
 
+    // When every operation is computed ahead of the points and an X value
+    // has few points, makesBlockRuns is true and the points of several
+    // listed X values come in one run, whatever X value was entered: point i
+    // of the run is point i % (yCount * zCount) of listed X value listed +
+    // i / (yCount * zCount), and xCount is set to how many X values it
+    // covers (at least one). Valid until the next call.
+    bool makesBlockRuns() const;
+    const batchRun &blockRunAt(int listed, int &xCount);
+
     struct state;
 
 private:

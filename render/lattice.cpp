@@ -242,6 +242,12 @@ struct sweepValues {
     float end;
 };
 
+// Whether the sweep records whole X values: the hooks look no deeper.
+static bool wholeXOnly(const sweepHooks &hooks)
+{
+    return hooks.deepestAxis == 0 || (!hooks.stop && !hooks.stepDone);
+}
+
 // The batched values of formula/batch.h over the listed Y and Z values. A
 // run's values become cells and depths at once; they are recorded point by
 // point as the sweep reaches them. Within a Z sweep the points follow one
@@ -249,7 +255,9 @@ struct sweepValues {
 template <int Style> struct batchEngine {
     // Without hooks nothing can see the sweep between two X values, so it
     // records an X value's points in one go and leaves Y and Z where the
-    // sweeps would.
+    // sweeps would. Where nothing sees the cells before the sweep ends (no
+    // hooks, or a stop that throws them away) X values with few points are
+    // recorded a block at a time, ahead of the sweep.
     static constexpr bool RECORDS_WHOLE_X = true;
 
     const sweepJob &job;
@@ -262,10 +270,15 @@ template <int Style> struct batchEngine {
     long long at = 0;               // the current point's place in held
     std::vector<float> xs;          // the listed X values: sweep index xFirst, then every xStride-th
     long long xFirst = 0;
+    const bool ahead;
+    long long listed = 0;           // the current X value's place in xs
+    long long recordedTo = 0;       // the listed X values before this one are recorded
 
     batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
         : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()), xStride(std::max(j.xParts, 1)),
-          batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount)
+          batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount),
+          ahead(wholeXOnly(j.hooks) && (!j.hooks.stoppedCellsKept || (!j.hooks.stop && !j.hooks.stepDone))
+                && batch.makesBlockRuns())
     {
     }
     void moveTo(long long point)
@@ -294,12 +307,13 @@ template <int Style> struct batchEngine {
     void enter(int axis, long long index)
     {
         if (axis == 0) {
-            long long listed = (index - xFirst) / xStride;
+            listed = (index - xFirst) / xStride;
             if (index < xFirst || listed >= (long long)xs.size()) {
                 listX(index);
-                listed = 0;
+                listed = recordedTo = 0;
             }
-            batch.enterX((int)listed);
+            if (!ahead)
+                batch.enterX((int)listed);
             held.count = 0;
         }
         if (axis < 2)
@@ -318,17 +332,27 @@ template <int Style> struct batchEngine {
         recordInto<Style>(cells, held.cellOf[at], held.depthOf[at]);
         at++;
     }
+    void recordHeld()
+    {
+        const int *cellOf = held.cellOf.data(), *depthOf = held.depthOf.data();
+        for (long long i = 0; i < held.count; i++) {
+            if (i + PREFETCH_AHEAD < held.count)
+                __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
+            recordInto<Style>(cells, cellOf[i], depthOf[i]);
+        }
+    }
     void recordWholeX()
     {
-        long long points = Style < 0 ? 0 : (long long)ys.values.size() * zCount;
+        if (Style >= 0 && ahead && listed >= recordedTo) {
+            int xCount;
+            held.convert(job, batch.blockRunAt((int)listed, xCount));
+            recordHeld();
+            recordedTo = listed + xCount;
+        }
+        long long points = Style < 0 || ahead ? 0 : (long long)ys.values.size() * zCount;
         for (long long first = 0; first < points; first += held.count) {
             held.convert(job, batch.runAt(first));
-            const int *cellOf = held.cellOf.data(), *depthOf = held.depthOf.data();
-            for (long long i = 0; i < held.count; i++) {
-                if (i + PREFETCH_AHEAD < held.count)
-                    __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
-                recordInto<Style>(cells, cellOf[i], depthOf[i]);
-            }
+            recordHeld();
         }
         job.point[1] = ys.end;
         if (!ys.values.empty())
@@ -362,7 +386,7 @@ template <int axis, class Engine> static void sweepAxis(const sweepJob &job, Eng
         engine.enter(axis, index);
         bool whole = false;
         if constexpr (axis == 0 && Engine::RECORDS_WHOLE_X)
-            whole = hooks.deepestAxis == 0 || (!hooks.stop && !hooks.stepDone);
+            whole = wholeXOnly(hooks);
         if (whole)
             engine.recordWholeX();
         else if constexpr (axis < 2)

@@ -38,6 +38,9 @@ struct sweepHooks {
     // point, 1 every (X, Y) pair, 0 every X value. Hooks that need not see
     // each point leave the sweep free to record a whole X value at once.
     int deepestAxis = 2;
+    // False when the cells of a stopped sweep are thrown away: the sweep may
+    // then record X values before the hooks have seen them.
+    bool stoppedCellsKept = true;
 };
 
 struct sweepJob {

@@ -1,9 +1,9 @@
 // Any bytes as a formula text. The compiled program, run whole and axis by
 // axis as the render runs it, must give the evaluator's float bit for bit
-// (any NaN matches any NaN); so must the batched values, for the text and
-// two copies with the variables turned round, over lattices whose axis
-// values include non-finite ones and inputs where the vector functions
-// hand a lane to the C library.
+// (any NaN matches any NaN); so must the batched values, in runs over one X
+// value and over several, for the text and two copies with the variables
+// turned round, over lattices whose axis values include non-finite ones and
+// inputs where the vector functions hand a lane to the C library.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -25,14 +25,15 @@ static const float AXIS_VALUES[] = { -1.5f, 0.25f, 2, -0.0f, NAN, INFINITY, -INF
 
 // The batch run over one lattice shape: X values, Y and Z lists of the
 // given lengths and the limits (small ones put tables per point, and split
-// the short rows of the X values into blocks of two and one).
+// the short rows of the X values, and the runs over several X values, into
+// blocks of two and one).
 struct latticeShape {
     int xCount, yCount, zCount;
     batchLimits limits;
 };
 static const latticeShape SHAPES[] = {
     { 3, 5, 3, { 1 << 20, 1 << 22, 8 } }, { 2, 4, 3, { 4, 6, 7 } }, { 1, 2, 70, { 1 << 20, 1 << 22, 29 } },
-    { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } }, { 3, 5, 1, { 1 << 20, 1 << 22, 8, 256, 10 } } };
+    { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } }, { 3, 5, 1, { 1 << 20, 1 << 22, 16, 256, 10 } } };
 
 static bool sameValue(float a, float b)
 {
@@ -76,20 +77,31 @@ static void checkBatch(const std::string texts[3], const latticeShape &shape)
     latticeBatch batch(forms, ys.data(), shape.yCount, zs.data(), shape.zCount, shape.limits);
     float xs[3] = { axisValue(0, 7), axisValue(1, 7), axisValue(2, 7) };
     batch.listX(xs, shape.xCount);
-    for (int i = 0; i < shape.xCount; i++) {
-        float point[3] = { xs[i], 0, 0 };
-        batch.enterX(i);
-        for (long long p = 0; p < (long long)shape.yCount * shape.zCount; p++) {
+    long long points = (long long)shape.yCount * shape.zCount;
+    // value i of the run against point p of listed X value x
+    auto checkRun = [&](const batchRun &run, long long i, int x, long long p, const char *path) {
+        float point[3] = { xs[x], ys[p / shape.zCount], zs[p % shape.zCount] };
+        std::copy(point, point + 3, Time);
+        for (int f = 0; f < 3; f++)
+            check(texts[f], point, evaluate(forms[f]), run.values[f].values[i * run.values[f].step], path);
+    };
+    for (int x = 0; x < shape.xCount; x++) {
+        batch.enterX(x);
+        for (long long p = 0; p < points; p++) {
             const batchRun &run = batch.runAt(p);
             if (p < run.first || p >= run.first + run.count)
                 abort();
-            point[1] = ys[p / shape.zCount], point[2] = zs[p % shape.zCount];
-            std::copy(point, point + 3, Time);
-            for (int f = 0; f < 3; f++) {
-                const operandArray &values = run.values[f];
-                check(texts[f], point, evaluate(forms[f]), values.values[(p - run.first) * values.step], "batch");
-            }
+            checkRun(run, p - run.first, x, p, "batch");
         }
+    }
+    if (!batch.makesBlockRuns())
+        return;
+    for (int x = 0, xCount; x < shape.xCount; x += xCount) {
+        const batchRun &run = batch.blockRunAt(x, xCount);
+        if (xCount < 1 || run.count != xCount * points)
+            abort();
+        for (long long i = 0; i < run.count; i++)
+            checkRun(run, i, x + (int)(i / points), i % points, "block run");
     }
 }
 

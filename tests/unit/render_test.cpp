@@ -123,40 +123,64 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
 }
 
 // Hooks that look only between X values: the 10th X test stops after nine
-// whole X values (every default point lands on the grid), on every path.
+// whole X values (every point of both figures lands on the grid), on every
+// path; also where X values have few points and could be recorded ahead.
 TEST(Render, HooksBetweenXValuesOnly)
 {
-    sweepJob j = job("CX*S(X/Y)", "SX*S(Y/X)", "Z", { -62.8318f, 62.8318f, 0.5f, -62.8318f, 62.8318f, 0.5f, 0, 0, 1 });
-    j.hooks.deepestAxis = 0;
-    std::vector<int> reference = cancelledRun(j, 10, evaluation::reference);
-    EXPECT_EQ(cellSum(), 9 * 252);
-    EXPECT_EQ(cancelledRun(j, 10, evaluation::compiled), reference);
+    const struct { sweepJob j; long pointsPerX; } figures[] = {
+        { job("CX*S(X/Y)", "SX*S(Y/X)", "Z", { -62.8318f, 62.8318f, 0.5f, -62.8318f, 62.8318f, 0.5f, 0, 0, 1 }), 252 },
+        { job("S(X+Y)*.9", "C(X*2+Y)*.9", "Z", { 0, 60, 0.01f, 0, 4, 1, 0, 0, 1 }), 5 } };
+    for (auto figure : figures) {
+        figure.j.hooks.deepestAxis = 0;
+        std::vector<int> reference = cancelledRun(figure.j, 10, evaluation::reference);
+        EXPECT_EQ(cellSum(), 9 * figure.pointsPerX);
+        EXPECT_EQ(cancelledRun(figure.j, 10, evaluation::compiled), reference);
+    }
 }
 
 // Ops read every set of axes (2^2 reads none and is folded), over a Z sweep
 // of one value, one of a few (runs of whole columns) and one of many (runs
-// within a column), and an empty Y sweep; without hooks, so the batched
-// sweep records whole X values and must leave the point where the sweep does;
-// and split over two jobs by X value.
-TEST(Render, BatchedCellsForEveryAxisSet)
+// within a column), and an empty Y sweep. Then X values with few points,
+// whose rows are made for blocks of X values and whose points are recorded a
+// block at a time: rows over Y, rows over Z, and rows over both spread
+// over the points. Without hooks, or with a stop that throws the cells
+// away, so the batched sweep records whole X values and must leave the
+// point where the sweep does; and split over two jobs by X value.
+const char *const EVERY_AXIS_SET[3] = { "S(X*3)*.5+CY*CZ*.3", "(X*Y)^.5/9+T(X+Z)/20-2^2/9", "Z*40+Y*X" };
+
+TEST(Render, EveryAxisSetIsReadByTheBatchedFigure)
 {
-    const char *forms[3] = { "S(X*3)*.5+CY*CZ*.3", "(X*Y)^.5/9+T(X+Z)/20-2^2/9", "Z*40+Y*X" };
-    myFormula records[3] = { toFormula(forms[0]), toFormula(forms[1]), toFormula(forms[2]) };
+    myFormula records[3] = { toFormula(EVERY_AXIS_SET[0]), toFormula(EVERY_AXIS_SET[1]), toFormula(EVERY_AXIS_SET[2]) };
     formulaPlan plan = planFormulas(records);
     unsigned setsRead = 0;
     for (int i = 0; i < plan.opCount; i++)
         setsRead |= 1u << plan.reads[plan.ops[i].result];
     EXPECT_EQ(setsRead, 0xFEu);
-    const struct { std::vector<float> range; long sum, depthSum; } rows[] = {
-        { { -2, 2, 0.01f, 0, 3, 0.05f, 0, 0, 1 }, 11739, 9381 },
-        { { -2, 2, 0.25f, 0, 3, 0.5f, -1, 1, 0.2f }, 746, 8378 },
-        { { -2, 2, 0.25f, 0, 3, 0.5f, 0, 70, 1 }, 4854, 6362951 }, { { -2, 2, 0.25f, 3, 0, 0.5f, 0, 70, 1 }, 0, 0 } };
+}
+
+TEST(Render, BatchedCellsForEveryAxisSetAndShortRows)
+{
+    const char *const *axisSets = EVERY_AXIS_SET;
+    const char *const shortY[3] = { "X/64*C(X/6+Y*1.2566)", "X/64*S(X/6+Y*1.2566)", "Y*20" };
+    const char *const shortZ[3] = { "S(X*3+Z)*.9", "CZ*.9", "X*40" };
+    const char *const shortYZ[3] = { "S(X+Y)*.9", "C(X*Z)*.9", "Y*9+Z*2" };
+    const struct { const char *const *forms; std::vector<float> range; long sum, depthSum; } rows[] = {
+        { axisSets, { -2, 2, 0.01f, 0, 3, 0.05f, 0, 0, 1 }, 11739, 9381 },
+        { axisSets, { -2, 2, 0.25f, 0, 3, 0.5f, -1, 1, 0.2f }, 746, 8378 },
+        { axisSets, { -2, 2, 0.25f, 0, 3, 0.5f, 0, 70, 1 }, 4854, 6362951 },
+        { axisSets, { -2, 2, 0.25f, 3, 0, 0.5f, 0, 70, 1 }, 0, 0 },
+        { shortY, { 0, 60, 0.01f, 0, 4, 1, 0, 0, 1 }, 30005, 278480 },
+        { shortZ, { 0, 6.3f, 0.003f, 0, 0, 1, 0, 5, 1 }, 12606, 520009 },
+        { shortYZ, { -3, 3, 0.01f, 0, 2, 1, 0, 3, 1 }, 7212, 73072 } };
     for (auto &row : rows) {
         for (int figureStyle : { STYLE_COUNTS, STYLE_HIGHEST_Z }) {
-            sweepJob j = job(forms[0], forms[1], forms[2], row.range, figureStyle);
+            sweepJob j = job(row.forms[0], row.forms[1], row.forms[2], row.range, figureStyle);
             std::vector<int> reference = sweptState(j, evaluation::reference);
-            EXPECT_EQ(cellSum(), figureStyle == STYLE_COUNTS ? row.sum : row.depthSum) << row.range[8];
+            EXPECT_EQ(cellSum(), figureStyle == STYLE_COUNTS ? row.sum : row.depthSum) << row.forms[0];
             EXPECT_EQ(sweptState(j, evaluation::compiled), reference) << row.range[8] << " " << figureStyle;
+            sweepJob watched = j;       // a stop that throws the cells away
+            watched.hooks = sweepHooks{ [](void *) { return false; }, nullptr, nullptr, 0, false };
+            EXPECT_EQ(sweptState(watched, evaluation::compiled), reference) << row.range[8] << " " << figureStyle;
             std::vector<int> merged(cells.size());
             for (j.xParts = 2, j.xPart = 0; j.xPart < 2; j.xPart++) {
                 sweepLattice(j);
