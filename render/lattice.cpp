@@ -81,7 +81,7 @@ const long long LISTED_VALUES = 1 << 20;    // the most Y or Z values a batched 
 const int RUN = batchLimits{}.runLength;
 const size_t X_LIST = batchLimits{}.xLength;
 const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
-const int PREFETCH_AHEAD = 16;      // points between the fetch of a cell and its update
+const int PREFETCH_AHEAD = 48;      // points between the fetch of a cell and its update: about a memory latency
 
 // A depth that is NaN, infinite or beyond the int range counts as below
 // every cell (cells are never negative), so it never changes one.
