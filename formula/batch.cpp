@@ -344,6 +344,13 @@ static void computeRowBlock(latticeBatch::state &s, long long first)
     s.blockCount = count;
 }
 
+// The block of rows holds the listed X value's rows.
+static void rowsFor(latticeBatch::state &s, long long listed)
+{
+    if (listed < s.blockFirst || listed >= s.blockFirst + s.blockCount)
+        computeRowBlock(s, listed);
+}
+
 // ---- computing ----
 
 // The run of points from first: up to runLength points, within one column
@@ -459,8 +466,7 @@ static operandArray blockRunValues(latticeBatch::state &s, int r, long long firs
 
 const batchRun &latticeBatch::blockRunAt(int listed, int &xCount)
 {
-    if (listed < s->blockFirst || listed >= s->blockFirst + s->blockCount)
-        computeRowBlock(*s, listed);
+    rowsFor(*s, listed);
     long long points = pointsPerX(*s);
     long long count = std::min(s->blockFirst + s->blockCount - listed, s->limits.runLength / points);
     s->blockValues.resize((size_t)(3 * count * points));
@@ -504,8 +510,7 @@ void latticeBatch::enterX(int listed)
 {
     for (int r : s->xRegisters)
         s->scalar[r] = s->array[r][listed];
-    if (listed < s->blockFirst || listed >= s->blockFirst + s->blockCount)
-        computeRowBlock(*s, listed);
+    rowsFor(*s, listed);
     for (int i : s->rowOps) {
         int r = s->plan.ops[i].result;
         long long row = s->where[r] == placement::rowY ? s->yCount : s->zCount;

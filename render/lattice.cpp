@@ -248,6 +248,13 @@ static bool wholeXOnly(const sweepHooks &hooks)
     return hooks.deepestAxis == 0 || (!hooks.stop && !hooks.stepDone);
 }
 
+// Whether it may record X values before the hooks see them: nothing looks
+// at the cells before the sweep ends.
+static bool mayRecordAhead(const sweepHooks &hooks)
+{
+    return wholeXOnly(hooks) && (!hooks.stoppedCellsKept || (!hooks.stop && !hooks.stepDone));
+}
+
 // The batched values of formula/batch.h over the listed Y and Z values. A
 // run's values become cells and depths at once; they are recorded point by
 // point as the sweep reaches them. Within a Z sweep the points follow one
@@ -277,8 +284,7 @@ template <int Style> struct batchEngine {
     batchEngine(const sweepJob &j, const sweepValues &y, const sweepValues &z)
         : job(j), cells(j.cells), ys(y), zs(z), zCount((long long)z.values.size()), xStride(std::max(j.xParts, 1)),
           batch(j.forms, y.values.data(), (long long)y.values.size(), z.values.data(), zCount),
-          ahead(wholeXOnly(j.hooks) && (!j.hooks.stoppedCellsKept || (!j.hooks.stop && !j.hooks.stepDone))
-                && batch.makesBlockRuns())
+          ahead(mayRecordAhead(j.hooks) && batch.makesBlockRuns())
     {
     }
     void moveTo(long long point)
