@@ -283,20 +283,25 @@ static void applyOver(latticeBatch::state &s, const planOp &op, const latticeSpa
     }
 }
 
-// Along the listed X values, per-X values are arrays; along the Y or the Z
-// values, tables and rows are, and a per-X value is the current X's.
-static operandArray lineOperand(latticeBatch::state &s, int r, bool alongX)
+// A per-X operation runs along the listed X values, a table over Y or Z
+// along the Y or the Z values: its operands are constants or arrays along
+// the same line.
+static operandArray lineOperand(latticeBatch::state &s, int r)
 {
-    placement p = s.where[r];
-    if (p == placement::fixed || (p == placement::perX) != alongX)
+    if (s.where[r] == placement::fixed)
         return { &s.scalar[r], 0 };
     return { s.array[r], 1 };
 }
 
-static void applyAlong(latticeBatch::state &s, const planOp &op, bool alongX, int count)
+static void applyAlong(latticeBatch::state &s, const planOp &op, int count)
 {
-    operandArray l = lineOperand(s, op.left, alongX), r = lineOperand(s, op.right, alongX);
-    applySymbolArrays(op.symbol, l, r, s.array[op.result], count);
+    applySymbolArrays(op.symbol, lineOperand(s, op.left), lineOperand(s, op.right), s.array[op.result], count);
+}
+
+// The values in one X value's row of a row register.
+static long long rowLength(const latticeBatch::state &s, int r)
+{
+    return s.where[r] == placement::rowY ? s.yCount : s.zCount;
 }
 
 // A table's values repeated for each row of a block, made when first asked for.
@@ -335,7 +340,7 @@ static void computeRowBlock(latticeBatch::state &s, long long first)
     long long count = std::min(s.blockLength, s.listedCount - first);
     for (int i : s.rowOps) {
         const planOp &op = s.plan.ops[i];
-        long long row = s.where[op.result] == placement::rowY ? s.yCount : s.zCount;
+        long long row = rowLength(s, op.result);
         operandArray l = blockOperand(s, op.left, first, count, row, s.spreadLeft.data());
         operandArray r = blockOperand(s, op.right, first, count, row, s.spreadRight.data());
         applySymbolArrays(op.symbol, l, r, s.rowBlock[op.result], (int)(count * row));
@@ -375,7 +380,7 @@ static void computeTables(latticeBatch::state &s)
         const planOp &op = s.plan.ops[i];
         placement p = s.where[op.result];
         if (p != placement::tableYZ) {
-            applyAlong(s, op, false, (int)valuesOf(s, p));
+            applyAlong(s, op, (int)valuesOf(s, p));
             continue;
         }
         for (long long first = 0; first < points;) {
@@ -456,7 +461,7 @@ static operandArray blockRunValues(latticeBatch::state &s, int r, long long firs
         return { tiledPoints(s, r), 1 };
     for (long long x = 0; x < count; x++) {
         float *at = out + x * points;
-        const float *rowValues = s.rowBlock[r] + (row + x) * (p == placement::rowY ? s.yCount : s.zCount);
+        const float *rowValues = s.rowBlock[r] + (row + x) * rowLength(s, r);
         for (long long i = 0; i < points; i++)
             at[i] = p == placement::perX ? s.array[r][first + x]
                   : p == placement::rowY ? rowValues[i / s.zCount] : rowValues[i % s.zCount];
@@ -501,7 +506,7 @@ void latticeBatch::listX(const float *xs, int count)
     count = std::min(count, s->limits.xLength);
     std::copy(xs, xs + count, s->array[0]);
     for (int i : s->xOps)
-        applyAlong(*s, s->plan.ops[i], true, count);
+        applyAlong(*s, s->plan.ops[i], count);
     s->listedCount = count;
     s->blockCount = 0;
 }
@@ -513,8 +518,7 @@ void latticeBatch::enterX(int listed)
     rowsFor(*s, listed);
     for (int i : s->rowOps) {
         int r = s->plan.ops[i].result;
-        long long row = s->where[r] == placement::rowY ? s->yCount : s->zCount;
-        s->array[r] = s->rowBlock[r] + (listed - s->blockFirst) * row;
+        s->array[r] = s->rowBlock[r] + (listed - s->blockFirst) * rowLength(*s, r);
     }
     s->run.count = 0;
 }
