@@ -8,7 +8,8 @@ extern unsigned char game;          // the main loop runs while it is nonzero
 // false after saying on stderr why the program cannot run. With
 // figureLoaded the figure settings already hold a figure read from a file,
 // which is shown as if chosen with Load; otherwise the defaults are set.
-bool startup(const char *figureLoaded = nullptr);  // the path of a figure already read, if any
+// scale: the window's scale, 0 for the largest that fits the desktop.
+bool startup(const char *figureLoaded = nullptr, int scale = 0);  // the path of a figure already read, if any
 void mainLoop();
 void shutdown();
 
@@ -19,3 +20,6 @@ void drawPanel();                   // every row of the panel into buffer
 void drawValueLabel(valueLabel label);
 int findButton(int px, int py);     // button id under the point, or -1
 void scanClicks(int px, int py);    // runs the action of the button under the point
+
+struct keyPress;
+void runShortcut(const keyPress &press);   // the action of a key shortcut of the main loop, if it is one

@@ -11,6 +11,7 @@
 #include "app/commandline.h"
 #include "app/datafolder.h"
 #include "figure/figure.h"
+#include "ui/screen.h"
 
 #ifndef LATTICE_VERSION
 #define LATTICE_VERSION "unknown"
@@ -18,9 +19,11 @@
 
 // --help prints it to stdout; a usage error prints it to stderr.
 static const char *const USAGE[] = {
-    "Usage: latticegraph [FIGURE.fig]",
+    "Usage: latticegraph [--scale N] [FIGURE.fig]",
     "       latticegraph --export FIGURE.fig|default OUT.png [--size N] [--refine X,Y,Z] [--threads N]",
     "Opens the window with FIGURE.fig loaded (or the default figure), or exports a figure as a PNG file.",
+    "  --scale N            show the window at N times the picture's 640x480, N from 1 to 8 (default: the",
+    "                       largest that fits the desktop); Ctrl+= and Ctrl+- change it while it runs",
     "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT; no display needed",
     "  --size N             the picture is N x N pixels, N even from 16 to 16384 (default 480)",
     "  --refine X,Y,Z       each axis's skip becomes skip x factor (default 480/N,480/N,1: the window's colours)",
@@ -54,14 +57,16 @@ static bool wholeNumber(const char *text, long low, long high, int *value)
     return true;
 }
 
-static bool readSize(const char *text, exportRequest &request)
+static bool readSize(const char *text, commandLine &command)
 {
+    exportRequest &request = command.request;
     return wholeNumber(text, EXPORT_SIZE_MIN, EXPORT_SIZE_MAX, &request.size) && request.size % 2 == 0;
 }
 
 // Three finite factors above 0, separated by commas.
-static bool readRefine(const char *text, exportRequest &request)
+static bool readRefine(const char *text, commandLine &command)
 {
+    exportRequest &request = command.request;
     const char *p = text;
     for (int axis = 0; axis < 3; axis++) {
         char *end;
@@ -75,20 +80,28 @@ static bool readRefine(const char *text, exportRequest &request)
     return true;
 }
 
-static bool readThreads(const char *text, exportRequest &request)
+static bool readThreads(const char *text, commandLine &command)
 {
-    return wholeNumber(text, 1, MAX_THREADS, &request.threads);
+    return wholeNumber(text, 1, MAX_THREADS, &command.request.threads);
 }
 
-// The options that take a value; all of them belong to --export.
+static bool readScale(const char *text, commandLine &command)
+{
+    return wholeNumber(text, 1, SCALE_MAX, &command.scale);
+}
+
+// The options that take a value: name, reader, what it takes, whether it
+// belongs to --export (or else to the window).
 static const struct valueOption {
     const char *name;
-    bool (*read)(const char *text, exportRequest &request);
+    bool (*read)(const char *text, commandLine &command);
     const char *expected;
+    bool forExport;
 } VALUE_OPTIONS[] = {
-    { "--size", readSize, "an even number from 16 to 16384" },
-    { "--refine", readRefine, "three numbers above 0 with commas between, like 0.5,0.5,1" },
-    { "--threads", readThreads, "a number from 1 to 1024" },
+    { "--size", readSize, "an even number from 16 to 16384", true },
+    { "--refine", readRefine, "three numbers above 0 with commas between, like 0.5,0.5,1", true },
+    { "--threads", readThreads, "a number from 1 to 1024", true },
+    { "--scale", readScale, "a number from 1 to 8", false },
 };
 
 static const valueOption *valueOptionNamed(const std::string &name)
@@ -109,8 +122,9 @@ static commandLine usageError(commandLine command, const std::string &problem)
 }
 
 // One option at argv[*i] (--name or --name=value), its value taken from the
-// next argument when it needs one. An empty text: it was read.
-static std::string readOption(int argc, const char *const *argv, int *i, commandLine &command)
+// next argument when it needs one. An empty text: it was read; *forExport
+// then says whether it belongs to --export.
+static std::string readOption(int argc, const char *const *argv, int *i, commandLine &command, bool *forExport)
 {
     std::string arg = argv[*i];
     size_t equals = arg.find('=');
@@ -120,8 +134,9 @@ static std::string readOption(int argc, const char *const *argv, int *i, command
     const char *value = equals != std::string::npos ? argv[*i] + equals + 1 : *i + 1 < argc ? argv[++*i] : nullptr;
     if (!value)
         return std::string(option->name) + " needs a value: " + option->expected;
-    if (!option->read(value, command.request))
+    if (!option->read(value, command))
         return std::string(option->name) + " takes " + option->expected + ", not \"" + value + "\"";
+    *forExport = option->forExport;
     return "";
 }
 
@@ -141,9 +156,10 @@ commandLine parseCommandLine(int argc, const char *const *argv)
     commandLine command;
     std::vector<const char *> operands;
     bool exporting = false, optionsEnded = false;
-    std::string exportOption;               // the first option that needs --export
+    std::string exportOption, windowOption;     // the first option that needs --export, or the window
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
+        bool forExport = false;
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             operands.push_back(argv[i]);
         } else if (arg == "--") {
@@ -156,12 +172,14 @@ commandLine parseCommandLine(int argc, const char *const *argv)
             return command;
         } else if (arg == "--export") {
             exporting = true;
-        } else if (std::string problem = readOption(argc, argv, &i, command); !problem.empty()) {
+        } else if (std::string problem = readOption(argc, argv, &i, command, &forExport); !problem.empty()) {
             return usageError(command, problem);
-        } else if (exportOption.empty()) {
-            exportOption = arg.substr(0, arg.find('='));
+        } else if ((forExport ? exportOption : windowOption).empty()) {
+            (forExport ? exportOption : windowOption) = arg.substr(0, arg.find('='));
         }
     }
+    if (exporting && !windowOption.empty())
+        return usageError(command, windowOption + " is only for the window, not --export");
     if (exporting)
         return finishExport(command, operands);
     if (!exportOption.empty())
@@ -189,11 +207,11 @@ static bool loadFigure(const char *path)
 }
 
 // The figure is read before the display opens: an unreadable file opens no window.
-static int runWindow(const char *figure)
+static int runWindow(const char *figure, int scale)
 {
     if (figure && !loadFigure(figure))
         return STATUS_USAGE;
-    if (!startup(figure))
+    if (!startup(figure, scale))
         return STATUS_FAILED;
     mainLoop();
     shutdown();
@@ -250,5 +268,5 @@ int runCommandLine(int argc, const char *const *argv)
     case commandAction::window:
         break;
     }
-    return runWindow(command.figure);
+    return runWindow(command.figure, command.scale);
 }

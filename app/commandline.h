@@ -20,6 +20,7 @@ struct commandLine {
     commandAction action = commandAction::window;
     const char *figure = nullptr;   // a figure file; with --export also the word "default"
     exportRequest request;          // for --export
+    int scale = 0;                  // the window's scale (--scale), 0 for the largest that fits
     std::string problem;            // what is wrong, for a usage error
 };
 

@@ -13,9 +13,9 @@ unsigned char game = 1;
 // The default formulas are compiled before the random generator is seeded;
 // every formula compiled later draws its R constants from the seeded one,
 // and so does a figure given at start, as a loaded one does.
-bool startup(const char *figureLoaded)
+bool startup(const char *figureLoaded, int scale)
 {
-    if (!openDisplay())
+    if (!openDisplay(scale))
         return false;
     enterDataFolder();
     if (figureLoaded) {
@@ -36,11 +36,13 @@ bool startup(const char *figureLoaded)
 
 void mainLoop()
 {
-    int clickState = CLICK_NONE;
     while (game) {
-        frameInput input = nextFrame(&clickState, true);
+        frameInput input = nextFrame(true);
         if (input.click)
             scanClicks(input.x, input.y);
+        keyPress press;
+        while (game && nextKeyPress(&press))
+            runShortcut(press);
         if (escQuits() || closeRequested)
             game = 0;
         idle();

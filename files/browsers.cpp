@@ -148,17 +148,20 @@ static browserOutcome loadEntry(int e)
     return STAY_OPEN;
 }
 
-// Only Y removes the file; N or Esc leaves it. A file that stays (a
-// read-only gallery, a folder put in its place) is reported, and the list
-// stays open, since the name in it is still there.
+// Only a press of Y removes the file; N or Esc leaves it (Esc closes the
+// list too). A file that stays (a read-only gallery, a folder put in its
+// place) is reported, and the list stays open, since the name in it is
+// still there.
 static browserOutcome confirmDelete(int e)
 {
     char prompt[ENTRY_NAME + 40];
     snprintf(prompt, sizeof prompt, "Delete %s? Y for yes, N for no.", entryName[e]);
     drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
-    while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
-        idle();
-    if (!keyHeld(Key::Y))
+    keyPress press{ Key::Other, 0, false, false };
+    while (!cancelRequested() && press.key != Key::Y && press.key != Key::N)
+        if (!nextKeyPress(&press))
+            idle();
+    if (press.key != Key::Y)
         return STAY_OPEN;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
@@ -168,15 +171,24 @@ static browserOutcome confirmDelete(int e)
     return STAY_OPEN;
 }
 
-static browserOutcome loadBrowserFrame(int *clickState)
+static bool delPressed()
+{
+    keyPress press;
+    bool del = false;
+    while (nextKeyPress(&press))
+        del = del || press.key == Key::Del;
+    return del;
+}
+
+static browserOutcome loadBrowserFrame()
 {
     browserOutcome outcome = cancelRequested() ? CLOSE : STAY_OPEN;
-    frameInput input = nextFrame(clickState, false);
+    frameInput input = nextFrame(false);
     int e = slotUnder(input.x, input.y);
     bool onEntry = e >= 0 && e < entryCount;
     if (input.click && onEntry)
         outcome = loadEntry(e);
-    if (keyHeld(Key::Del) && onEntry && confirmDelete(e) == CLOSE)
+    if (outcome == STAY_OPEN && delPressed() && onEntry && confirmDelete(e) == CLOSE)
         outcome = CLOSE;
     return outcome;
 }
@@ -187,9 +199,8 @@ bool loadFIG()
     listGallery();
     drawEntries();
     browserOutcome outcome = entryCount == 0 ? CLOSE : STAY_OPEN;
-    int clickState = CLICK_NONE;
     while (outcome == STAY_OPEN) {
-        outcome = loadBrowserFrame(&clickState);
+        outcome = loadBrowserFrame();
         idle();
     }
     waitKeyRelease(Key::Esc);
@@ -251,10 +262,9 @@ void saveFIG()
     drawEntries();
     drawEntry(entryCount, "New File", rgbColour(24, 192, 96));
     bool closing = false;
-    int clickState = CLICK_NONE;
     while (!closing) {
         closing = cancelRequested();
-        frameInput input = nextFrame(&clickState, false);
+        frameInput input = nextFrame(false);
         if (input.click && saveAtSlot(slotUnder(input.x, input.y)))
             closing = true;
         idle();

@@ -61,36 +61,14 @@ static float convertText(const char *text)
     return sign * value;
 }
 
-// readTypedKey waits for the next key without burning the processor, so the loop
-// turns once per key event and needs no pacing of its own.
 float getFloat(float initial)
 {
     modalActivity prompt;
     char text[NUMBER_TEXT];
     int length = formatInitial(initial, text);
     bool edited = false;
-
-    drawPromptBox(text);
-    clearTypedKeys();
-    while (!keyHeld(Key::Enter) && !cancelRequested()) {
-        int code = readTypedKey();
-        if (acceptsCharacter(code, length)) {
-            text[length++] = (char)code;
-            text[length] = 0;
-            edited = true;
-        }
-        // Backspace is a held state: one character goes per key event while it is down
-        if (keyHeld(Key::Backspace) && length > 0) {
-            text[--length] = 0;
-            edited = true;
-        }
-        drawPromptBox(text);
-    }
-
-    if (cancelRequested()) {
-        waitKeyRelease(Key::Esc);
+    if (!editLine(text, &length, acceptsCharacter, &edited))
         return initial;
-    }
     if (!edited && !std::isfinite(initial))
         return initial;
     return convertText(text);

@@ -20,42 +20,25 @@ static int copyStart(const char *text, char *work)
     return length;
 }
 
-// Only the low byte of a character is kept. A character whose low byte is 0
-// would end the text early and hide everything typed after it, so it is
-// refused like a key that has no character at all.
-static bool appendsCharacter(int code, int length)
+// Only the low byte of a character is kept. A control character (below 32,
+// or 127) never enters: no one types an invisible character on purpose (Tab,
+// Delete, Ctrl with a letter), a 0 byte would end the text early, and in a
+// formula or a file name the others only do harm.
+static bool appendsCharacter(int character, int length)
 {
-    unsigned char byte = (unsigned char)(code & 0xFF);
-    return byte != 0 && !keyHeld(Key::Backspace) && !keyHeld(Key::Enter) && !keyHeld(Key::Esc)
-        && length < LONGEST_TEXT;
+    unsigned char byte = (unsigned char)(character & 0xFF);
+    return byte >= 32 && byte != 127 && length < LONGEST_TEXT;
 }
 
-// readTypedKey waits for the next key without burning the processor, so the loop
-// turns once per key event and needs no pacing of its own.
 void getFormula(char *text)
 {
     modalActivity prompt;
     char work[FORMULA_TEXT];
     int length = copyStart(text, work);
-
-    drawPromptBox(work);
-    clearTypedKeys();
+    bool edited = false;
     // Held keys must not repeat in a text where every character counts; this
     // lasts for the rest of the run, in the numeric entry too.
     stopKeyRepeat();
-    while (!keyHeld(Key::Enter) && !cancelRequested()) {
-        int code = readTypedKey();
-        if (appendsCharacter(code, length))
-            work[length++] = (char)(code & 0xFF);
-        if (keyHeld(Key::Backspace) && length > 0)
-            length--;
-        work[length] = 0;
-        drawPromptBox(work);
-    }
-
-    if (cancelRequested()) {
-        waitKeyRelease(Key::Esc);
-        return;
-    }
-    memcpy(text, work, length + 1);
+    if (editLine(work, &length, appendsCharacter, &edited))
+        memcpy(text, work, length + 1);
 }

@@ -1,5 +1,6 @@
 // Start-up and shutdown of the screen layer, and the picture as a BMP file.
 #include <allegro.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,23 +21,40 @@ static bool fail(const char *what)
     return false;
 }
 
+static std::string windowTitle = "latticegraph";
+
+int fittingScale(int desktopW, int desktopH)
+{
+    int across = desktopW * 9 / 10 / SCREEN_W_PX, down = desktopH * 9 / 10 / SCREEN_H_PX;
+    return std::clamp(std::min(across, down), 1, SCALE_MAX);
+}
+
+static int desktopScale()
+{
+    int w = 0, h = 0;
+    return get_desktop_resolution(&w, &h) == 0 ? fittingScale(w, h) : 1;
+}
+
 // A window among the others on the desktop: it leaves the monitor's mode,
 // the rest of the screen and the keyboard and mouse to everyone else. Only
 // where the library refuses a window does it choose the mode itself. A long
 // render goes on while the window is in the background, and the window
-// manager's close button asks the main loop to end as Exit does.
-static bool openWindow()
+// manager's close button asks the main loop to end as Exit does. The window
+// is the picture's size times the scale, and its size hints say so.
+static bool openWindow(int scale)
 {
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0
-        && set_gfx_mode(GFX_AUTODETECT, SCREEN_W_PX, SCREEN_H_PX, 0, 0) != 0)
+    int w = SCREEN_W_PX * scale, h = SCREEN_H_PX * scale;
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0 && set_gfx_mode(GFX_AUTODETECT, w, h, 0, 0) != 0)
         return false;
+    setScreenScale(scale);
     set_display_switch_mode(SWITCH_BACKGROUND);
     set_close_button_callback(noteCloseRequest);
-    showFigureName(nullptr);
+    set_window_title(windowTitle.c_str());
     return true;
 }
 
-static bool openScreen()
+// A scale the display refuses falls back to 1, the picture's own size.
+static bool openScreen(int scale)
 {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
         return fail("cannot open a display. It needs a graphical desktop (X11 with DISPLAY set); "
@@ -47,7 +65,7 @@ static bool openScreen()
     }
     install_timer();
     set_color_depth(32);
-    if (!openWindow()) {
+    if (!openWindow(scale > 0 ? scale : desktopScale()) && !openWindow(1)) {
         char line[400];
         snprintf(line, sizeof line, "the display refused the 640x480 32-bit graphics mode (%s). "
                  "Use a display that offers it, for example xvfb-run -s \"-screen 0 640x480x24\".",
@@ -56,35 +74,59 @@ static bool openScreen()
         return fail(line);
     }
     install_mouse();
+    listenToInput();
     takeOverInput();
     return true;
+}
+
+// The library makes the window again at the new size; the picture is copied
+// over by the next frame. The library's input thread runs meanwhile, as the
+// library expects while it changes the mode.
+bool changeScale(int step)
+{
+    if (gfx_driver == nullptr)
+        return false;
+    int scale = screenScale();
+    int wanted = std::clamp(scale + step, 1, std::max(desktopScale(), scale));
+    if (wanted == scale)
+        return false;
+    backgroundInput changing;
+    if (openWindow(wanted))
+        return true;
+    if (openWindow(scale))
+        return false;
+    fprintf(stderr, "latticegraph: the display refused the window at both scale %d and %d (%s)\n", wanted, scale,
+            allegro_error);
+    exit(1);
 }
 
 static bool createSurfaces()
 {
     buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    mseBlock = create_bitmap(32, 64);
+    shown = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    mseBlock = create_bitmap(32, 32);
     life = new (std::nothrow) int[AREA_PX * AREA_PX]();
-    if (!buffer || !mseBlock || !life)
+    if (!buffer || !shown || !mseBlock || !life)
         return false;
     clear(buffer);
+    clear(shown);
     makePointerImage();
     return true;
 }
 
 void showFigureName(const char *path)
 {
-    std::string title = "latticegraph";
+    windowTitle = "latticegraph";
     if (path) {
         const char *slash = strrchr(path, '/');
-        title += " - " + drawableText(slash ? slash + 1 : path);
+        windowTitle += " - " + drawableText(slash ? slash + 1 : path);
     }
-    set_window_title(title.c_str());
+    set_window_title(windowTitle.c_str());
 }
 
-bool openDisplay()
+bool openDisplay(int scale)
 {
-    if (!openScreen())
+    if (!openScreen(scale))
         return false;
     if (!createSurfaces()) {
         closeDisplay();
@@ -100,6 +142,7 @@ bool openHeadless()
         return false;
     set_color_depth(32);
     screen = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
+    listenToInput();
     return screen && createSurfaces();
 }
 
@@ -109,6 +152,9 @@ void closeDisplay()
         destroy_bitmap(buffer);
     if (mseBlock)
         destroy_bitmap(mseBlock);
+    if (shown)
+        destroy_bitmap(shown);
+    shown = nullptr;
     delete[] life;
     buffer = nullptr;
     mseBlock = nullptr;

@@ -7,11 +7,40 @@
 
 BITMAP *buffer;
 BITMAP *mseBlock;
+BITMAP *shown;
 buttonRect aButton[BUTTON_SLOTS];
+
+static int scale = 1;
+
+int screenScale()
+{
+    return scale;
+}
 
 BITMAP *display()
 {
-    return screen;
+    return shown;
+}
+
+// A part of shown to the screen, each pixel a scale x scale block; the
+// library's stretch is exact for whole scales (no smoothing).
+static void present(int x, int y, int w, int h)
+{
+    int x1 = std::min(x + w, SCREEN_W_PX), y1 = std::min(y + h, SCREEN_H_PX);
+    x = std::max(x, 0), y = std::max(y, 0);
+    if (x >= x1 || y >= y1)
+        return;
+    acquire_screen();
+    if (scale == 1)
+        blit(shown, screen, x, y, x, y, x1 - x, y1 - y);
+    else
+        stretch_blit(shown, screen, x, y, x1 - x, y1 - y, x * scale, y * scale, (x1 - x) * scale, (y1 - y) * scale);
+    release_screen();
+}
+
+void showDisplayArea(buttonRect area)
+{
+    present(area.x, area.y, area.w, area.h);
 }
 
 int rgbColour(int r, int g, int b)
@@ -110,6 +139,10 @@ void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
     textprintf_ex(target, font, tx, y + h / 2 - 3, dark, -1, "%s", text.c_str());
     textprintf_ex(target, font, tx, y + h / 2 - 5, light, -1, "%s", text.c_str());
     textprintf_ex(target, font, tx, y + h / 2 - 4, 0, -1, "%s", text.c_str());
+    if (target == shown) {          // the box and a label that runs over it
+        int left = std::min(x, tx), right = std::max(x + w, tx + text_length(font, text.c_str()));
+        present(left, y, right - left, h);
+    }
 }
 
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border)
@@ -131,7 +164,14 @@ void makePointerImage()
 }
 
 static bool screenStale = true;     // the screen differs from buffer with the pointer at shownX, shownY
-static int shownX, shownY;
+static int shownX = NO_POINTER, shownY = NO_POINTER;
+const int POINTER_PX = 32;
+
+void setScreenScale(int newScale)
+{
+    scale = newScale;
+    pictureChanged();
+}
 
 void pictureChanged()
 {
@@ -140,20 +180,23 @@ void pictureChanged()
 
 void copyToScreen()
 {
-    acquire_screen();
-    blit(buffer, screen, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
-    release_screen();
+    blit(buffer, shown, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
+    present(0, 0, SCREEN_W_PX, SCREEN_H_PX);
     pictureChanged();               // the screen now lacks the pointer
 }
 
 void showFrame(int mx, int my)
 {
-    if (!screenStale && mx == shownX && my == shownY)
-        return;
-    blit(buffer, mseBlock, mx, my, 0, 32, 32, 32);
-    masked_blit(mseBlock, buffer, 0, 0, mx, my, 32, 32);
-    copyToScreen();
-    blit(mseBlock, buffer, 0, 32, mx, my, 32, 32);
+    if (screenStale) {
+        blit(buffer, shown, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
+        masked_blit(mseBlock, shown, 0, 0, mx, my, POINTER_PX, POINTER_PX);
+        present(0, 0, SCREEN_W_PX, SCREEN_H_PX);
+    } else if (mx != shownX || my != shownY) {
+        blit(buffer, shown, shownX, shownY, shownX, shownY, POINTER_PX, POINTER_PX);
+        masked_blit(mseBlock, shown, 0, 0, mx, my, POINTER_PX, POINTER_PX);
+        present(shownX, shownY, POINTER_PX, POINTER_PX);
+        present(mx, my, POINTER_PX, POINTER_PX);
+    }
     screenStale = false;
     shownX = mx;
     shownY = my;

@@ -22,12 +22,22 @@ const buttonRect PROGRESS_BOX = { 496, 368, 128, 32 };   // the panel's "Loading
 const int BUTTON_SLOTS = 64;
 extern buttonRect aButton[BUTTON_SLOTS];
 
-extern BITMAP *buffer;              // the whole picture, copied to the screen each frame
-extern BITMAP *mseBlock;            // rows 0..31 pointer image, rows 32..63 saved background
+extern BITMAP *buffer;              // the whole picture, copied to the screen when it changed
+extern BITMAP *mseBlock;            // the 32 x 32 pointer image
+extern BITMAP *shown;               // what the screen shows, in picture pixels
 
-// The library's screen. Modal boxes are drawn straight on it, so the next
-// frame's copy of buffer removes them.
+// The screen shows the 640x480 picture at a whole scale: each picture pixel
+// is a scale x scale block of screen pixels. Everything the program draws,
+// saves or compares is in picture pixels.
+const int SCALE_MAX = 8;
+int screenScale();
+void setScreenScale(int scale);     // after the screen was made at that scale; the next frame redraws it all
+
+// The screen, in picture pixels: shown. Modal boxes are drawn straight on
+// it and appear at once (drawButton, or showDisplayArea after drawing on
+// it); they never enter buffer, and the next frame's copy of buffer removes them.
 BITMAP *display();
+void showDisplayArea(buttonRect area);  // that part of display() to the screen, scaled
 
 int rgbColour(int r, int g, int b); // a packed pixel of the picture's format
 struct rgb { int r, g, b; };
@@ -44,9 +54,10 @@ void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border);
 
 void makePointerImage();
-// Pointer on, buffer to the screen, pointer off: everything else always sees
-// buffer without the pointer. A window left alone costs nothing, so the copy
-// is made only when the pointer moved or the picture changed since the last.
+// buffer with the pointer at mx, my to the screen; buffer itself never holds
+// the pointer. A window left alone costs nothing: when only the pointer
+// moved, just its old and new places are copied, and the whole picture
+// only when it changed since the last frame.
 void showFrame(int mx, int my);
 const int NO_POINTER = -64;         // a position at which the pointer shows nowhere
 void copyToScreen();                // buffer to the screen as it is

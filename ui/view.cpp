@@ -45,8 +45,9 @@ static void drawProgressMarks(float x)
     if (column < 0)
         return;
     int top = PROGRESS_BOX.y + MARK_INSET, bottom = PROGRESS_BOX.y + PROGRESS_BOX.h - MARK_INSET - MARK_HEIGHT;
-    vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
-    vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
+    vline(display(), column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
+    vline(display(), column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
+    showDisplayArea(buttonRect{ column, top, 1, bottom + MARK_HEIGHT - top });
     pictureChanged();
 }
 

@@ -157,9 +157,10 @@ def text_fits(span, box, length):
 # ---- the program under test ----
 
 class App:
-    def __init__(self, gallery=None, screenshots=True, screen='640x480', extra_env=None, args=()):
-        """gallery=False starts in a folder without gallery/; screen is WxH."""
-        self.dir, self.args = tempfile.mkdtemp(prefix='latticegraph-e2e-'), list(args)
+    def __init__(self, gallery=None, screenshots=True, screen='640x480', extra_env=None, args=(), scale=1):
+        """gallery=False starts in a folder without gallery/; screen is WxH; scale is the window's
+        expected scale: clicks, the pointer's park and the start-up check are in picture pixels."""
+        self.dir, self.args, self.scale = tempfile.mkdtemp(prefix='latticegraph-e2e-'), list(args), scale
         self.proc = self.xvfb = None
         self.screen, self.extra_env = screen, extra_env or {}
         if gallery is not False:
@@ -196,7 +197,7 @@ class App:
     def _wait_ready(self):
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline and self.proc.poll() is None:
-            if self.shot().px(505, 6) == BLUE:       # the Render button: the main loop is drawing
+            if self.shot().px(505 * self.scale, 6 * self.scale) == BLUE:   # the Render button: the main loop is drawing
                 time.sleep(0.3)
                 self.park()
                 return True
@@ -217,12 +218,18 @@ class App:
                        stdout=subprocess.DEVNULL)
 
     def click(self, x, y, button=1, hold=0.08):
-        self.xdotool('mousemove', x, y, 'sleep', 0.03, 'mousedown', button, 'sleep', hold, 'mouseup', button)
+        """A press held for hold seconds at picture pixel x, y; hold=0 is an instant click, as a tap makes."""
+        x, y = x * self.scale, y * self.scale
+        if hold == 0:
+            self.xdotool('mousemove', x, y, 'sleep', 0.03, 'click', button)
+        else:
+            self.xdotool('mousemove', x, y, 'sleep', 0.03, 'mousedown', button, 'sleep', hold, 'mouseup', button)
 
     def park(self):
         """Pointer out of the way, and a frame showing it there."""
-        self.xdotool('mousemove', *PARK)
-        self.wait_for(lambda s: s.px(*PARK) == POINTER_APEX, 'the pointer drawn at the mouse')
+        at = (PARK[0] * self.scale, PARK[1] * self.scale)
+        self.xdotool('mousemove', *at)
+        self.wait_for(lambda s: s.px(*at) == POINTER_APEX, 'the pointer drawn at the mouse')
 
     def key(self, name, hold=0.15):
         self.xdotool('keydown', name, 'sleep', hold, 'keyup', name)
