@@ -5,10 +5,10 @@
 // Input: a mode byte (low bit: 0 number, 1 text), then for a number the four
 // bytes of the starting float, or for a text a length byte and that many
 // bytes of starting text (longer than a prompt holds, if it likes). Then key
-// events, one byte each: 0x01 Enter, 0x1b Esc, 0x02 Enter and Esc together,
-// 0x08 Backspace held with no character, 0x03 the next byte typed while
-// Backspace is held; any other byte is typed as a character. A prompt that
-// runs out of events gets Enter.
+// presses from the keyboard buffer, one byte each: 0x01 Enter, 0x02 the
+// keypad's Enter, 0x1b Esc, 0x08 Backspace, 0x09 Tab, 0x7f Delete; any other
+// byte is typed as that character (with a letter's scancode, as Ctrl and a
+// letter give the bytes below 32). A prompt that runs out of presses gets Enter.
 #include <allegro.h>
 #include <bit>
 #include <cmath>
@@ -23,7 +23,7 @@
 #include "ui/input.h"
 
 static const uint8_t *events, *eventsEnd;
-static bool escDelivered, backspaceNext, eventWaiting;
+static bool escDelivered, eventWaiting;
 
 static void fail(const char *what)
 {
@@ -31,22 +31,26 @@ static void fail(const char *what)
     abort();
 }
 
+// byte, scancode, character handed over
+static const int namedKeys[][3] = {
+    { 0x01, KEY_ENTER, '\r' }, { 0x02, KEY_ENTER_PAD, '\r' }, { 0x1b, KEY_ESC, 27 },
+    { 0x08, KEY_BACKSPACE, 8 }, { 0x09, KEY_TAB, 9 }, { 0x7f, KEY_DEL, 127 },
+};
+
 static int nextEvent()
 {
     int c = events < eventsEnd ? *events++ : 0x01;
-    key[KEY_ENTER] = c == 0x01 || c == 0x02;
-    key[KEY_ESC] = c == 0x1b || c == 0x02;
-    key[KEY_BACKSPACE] = c == 0x08 || backspaceNext;
-    backspaceNext = c == 0x03;
-    escDelivered = key[KEY_ESC] != 0;
+    int scancode = KEY_A, character = c;
+    for (auto &named : namedKeys)
+        if (named[0] == c)
+            scancode = named[1], character = named[2];
+    escDelivered = c == 0x1b;
     eventWaiting = false;
-    return c == 0x01 ? '\r' : c <= 0x03 || c == 0x08 ? 0 : c;
+    return scancode << 8 | character;
 }
 
-// The prompts wait out a held Esc; here every wait releases it at once, as
-// a user lifting the key would, and lets the next event arrive, so every run
-// is deterministic.
-static void releaseEsc()
+// Every wait lets the next press arrive, so every run is deterministic.
+static void nextWait()
 {
     key[KEY_ESC] = 0;
     eventWaiting = true;
@@ -57,7 +61,6 @@ static void releaseKeys()
 {
     for (int k = 0; k < KEY_MAX; k++)
         key[k] = 0;
-    backspaceNext = false;
     eventWaiting = false;
 }
 
@@ -94,13 +97,18 @@ static void textPrompt(std::vector<char> &text)
         fail("an entered text is longer than 99 characters");
     if (!escDelivered && memcmp(text.data() + length + 1, before.data() + length + 1, text.size() - length - 1) != 0)
         fail("the prompt wrote past the end of the text it entered");
+    // a control character stays only where the starting text had it, and all before it too
+    for (size_t i = 0; i < length; i++)
+        if ((unsigned char)text[i] < 32 || text[i] == 127)
+            if (memcmp(text.data(), before.data(), i + 1) != 0)
+                fail("a typed control character entered the text");
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     if (!openHeadless())
         fail("no headless Allegro");
-    idleHook = releaseEsc;
+    idleHook = nextWait;
     install_keyboard_hooks([] { return eventWaiting ? TRUE : FALSE; }, nextEvent);
     return 0;
 }

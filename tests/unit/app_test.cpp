@@ -4,14 +4,50 @@
 #include "app/app.h"
 #include "tests/unit/headless.h"
 
-TEST(ClickState, Table)
+// The main loop's frames, each preceded by one wait: at wait 1 the presses
+// of a row are made, all in one pass of the library; a held right button is
+// let go at wait holdUntil; the window closes at wait 30.
+static int rightHeldUntil, waits;
+static std::string clickKinds;      // per press: L an instant left click, R an instant right one, H right held
+
+static void holdRight(bool down)
 {
-    // { state, buttons, main loop, next }: left once until all are up, right every main loop frame, middle never
-    const int rows[][4] = { { 0, 1, 1, 1 }, { 1, 1, 1, 2 }, { 2, 1, 1, 2 }, { 2, 0, 1, 0 }, { 0, 2, 1, 1 },
-                            { 1, 2, 1, 1 }, { 0, 2, 0, 0 }, { 1, 3, 0, 2 }, { 0, 4, 1, 0 }, { 1, 4, 1, 2 },
-                            { 2, 4, 1, 2 }, { 2, 5, 1, 2 } };
-    for (auto &r : rows)
-        EXPECT_EQ(nextClickState(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1] << " " << r[2];
+    const buttonRect minus = aButton[23];           // Pow "-"
+    mouse_x = minus.x;
+    mouse_y = minus.y;
+    mouse_b = down ? 2 : 0;
+    mouse_callback(down ? MOUSE_FLAG_RIGHT_DOWN : MOUSE_FLAG_RIGHT_UP);
+}
+
+static void framesOfClicks()
+{
+    waits++;
+    for (char kind : waits == 1 ? clickKinds : "") {
+        if (kind == 'H')
+            holdRight(true);
+        else
+            clickAt(aButton[23].x, aButton[23].y, kind == 'L' ? 1 : 2);
+    }
+    if (waits == rightHeldUntil)
+        holdRight(false);
+    closeRequested = waits == 30;
+}
+
+// Every press counts once, however short; a held right button repeats every frame.
+TEST(MainLoop, EveryPressCounts)
+{
+    // presses, right button let go at wait, gain left
+    const struct { std::string kinds; int holdUntil; int gain; } rows[] = {
+        { std::string(20, 'L'), 0, 80 }, { "LRL", 0, 97 }, { "H", 6, 95 }, { "LH", 3, 98 } };
+    for (auto &row : rows) {
+        headlessSetup();
+        drawPanel();
+        clickKinds = row.kinds, rightHeldUntil = row.holdUntil, waits = 0;
+        idleHook = framesOfClicks;
+        game = 1;
+        mainLoop();
+        EXPECT_EQ(ColorPow, row.gain) << row.kinds;
+    }
 }
 
 static int brightness(int x, int y) { rgb c = pixelAt(buffer, x, y); return c.r + c.g + c.b; }
@@ -96,27 +132,17 @@ TEST(Panel, HitRectangles)
     EXPECT_EQ(aButton[PANEL_BUTTONS].w, 0);         // and no other
 }
 
-static std::string heldKeys;        // at each look of a wait: E Enter, X Esc, . none; Esc after the end
-static size_t looks;
-
-static void lookAgain()
-{
-    char c = ++looks < heldKeys.size() ? heldKeys[looks] : 'X';
-    key[KEY_ENTER] = c == 'E';
-    key[KEY_ESC] = c == 'X';
-}
-
-// A key held as a banner opens does not close it; the next press does; Esc is waited out.
+// A press made before the banner opened does not close it; the next Enter or Esc does.
 TEST(Banner, WaitsForAFreshPress)
 {
-    headlessSetup();
-    idleHook = lookAgain;
-    const std::pair<std::string, size_t> rows[] = { { ".E", 1 }, { "EEE..E", 5 }, { "X.E", 2 }, { "E.XXX.", 5 } };
-    for (auto &[keys, closesAt] : rows) {
-        heldKeys = keys;
-        looks = SIZE_MAX;
-        lookAgain();                                // look 0: the keys held as it opens
+    // pressed before it opens, pressed after, presses left over
+    const struct { std::string before, after, left; } rows[] = {
+        { "\r", "a\rb", "b" }, { "a", "\x1b\r", "\r" }, { "\x1b", "\t\n", "" } };
+    for (auto &row : rows) {
+        headlessSetup();
+        typeKeys(row.before + row.after);
+        idle();                                     // the first press arrives before the banner
         showBanner("Could not write a.fig: read-only file system. (Press Enter)");
-        EXPECT_EQ(looks, closesAt) << keys;
+        EXPECT_EQ(keysLeft(), row.left.size()) << row.after;
     }
 }
