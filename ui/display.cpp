@@ -104,7 +104,7 @@ static bool createSurfaces()
 {
     buffer = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
     shown = create_bitmap(SCREEN_W_PX, SCREEN_H_PX);
-    mseBlock = create_bitmap(32, 32);
+    mseBlock = create_bitmap(POINTER_PX, POINTER_PX);
     life = new (std::nothrow) int[AREA_PX * AREA_PX]();
     if (!buffer || !shown || !mseBlock || !life)
         return false;

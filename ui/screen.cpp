@@ -165,7 +165,6 @@ void makePointerImage()
 
 static bool screenStale = true;     // the screen differs from buffer with the pointer at shownX, shownY
 static int shownX = NO_POINTER, shownY = NO_POINTER;
-const int POINTER_PX = 32;
 
 void setScreenScale(int newScale)
 {

@@ -23,7 +23,8 @@ const int BUTTON_SLOTS = 64;
 extern buttonRect aButton[BUTTON_SLOTS];
 
 extern BITMAP *buffer;              // the whole picture, copied to the screen when it changed
-extern BITMAP *mseBlock;            // the 32 x 32 pointer image
+extern BITMAP *mseBlock;            // the pointer image, POINTER_PX square
+const int POINTER_PX = 32;
 extern BITMAP *shown;               // what the screen shows, in picture pixels
 
 // The screen shows the 640x480 picture at a whole scale: each picture pixel

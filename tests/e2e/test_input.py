@@ -89,6 +89,8 @@ class Input(harness.AppTestCase):
             app.wait_for(lambda s: self.window_size(app) == size, 'a %dx%d window after %s' % (size + (key,)))
         app.xdotool('mousemove', 2000, 1200)
         self.assertEqual(app.wait_for(lambda s: blocks_of(s, 2, 640, 480), 'the picture again').data, shot.data)
+        app.click(520, 475, hold=0)             # Exit, in the bottom corner of the window made again
+        self.assertEqual(app.wait_exit(), 0)
         # the same picture at scale 1 saves the same screenshot, byte for byte
         single = self.start_app(screen='640x480')
         self.assertEqual(self.window_size(single), (640, 480))
