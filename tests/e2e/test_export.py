@@ -15,8 +15,8 @@ from harness import LOAD, LOADING_BAR, SCREENSHOT, entry_colour
 
 FIRST_ENTRY = entry_colour(0)
 SHOWN = ['crystal.fig', 'rose.fig', 'sphere.fig', 'tunnel.fig']      # Style 1 and Style 2 figures
-OPTIONS = ['--export', '--size', '--refine', '--threads', '--help', '--version']
-USAGE_LINE = 'Usage: latticegraph [FIGURE.fig]'
+OPTIONS = ['--scale', '--export', '--size', '--refine', '--threads', '--help', '--version']
+USAGE_LINE = 'Usage: latticegraph [--scale N] [FIGURE.fig]'
 
 
 def read_png(path):

@@ -84,27 +84,30 @@ TEST(Export, StoppedPngLeavesNoFile)
 TEST(CommandLine, Parse)
 {
     using enum commandAction;
-    const struct { std::vector<const char *> args; commandAction action; const char *figure; int size, threads; } rows[] = {
-        { {}, window, nullptr, 480, 0 },
-        { { "a.fig" }, window, "a.fig", 480, 0 },
-        { { "--export", "default", "o.png" }, exportPicture, "default", 480, 0 },
-        { { "--export", "f", "o", "--size", "2048", "--threads", "3" }, exportPicture, "f", 2048, 3 },
-        { { "--size=16", "--export", "--", "-f", "o" }, exportPicture, "-f", 16, 0 },
-        { { "--export", "f", "o", "--refine", "0.5,0.5,2" }, exportPicture, "f", 480, 0 },
-        { { "--help", "--bogus" }, help, nullptr, 480, 0 },
-        { { "-h" }, help, nullptr, 480, 0 },
-        { { "--version" }, version, nullptr, 480, 0 },
-        { { "--bogus" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--size" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--size", "17" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--size", "16386" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--size", "12x" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--refine", "1,0,1" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--refine", "1,1" }, usageError, nullptr, 480, 0 },
-        { { "--export", "f", "o", "--threads", "0" }, usageError, nullptr, 480, 0 },
-        { { "--size", "64", "a.fig" }, usageError, nullptr, 480, 0 },
-        { { "a.fig", "b.fig" }, usageError, nullptr, 480, 0 },
+    const struct { std::vector<const char *> args; commandAction action; const char *figure; int size, threads, scale; } rows[] = {
+        { {}, window, nullptr, 480, 0, 0 },
+        { { "a.fig" }, window, "a.fig", 480, 0, 0 },
+        { { "--export", "default", "o.png" }, exportPicture, "default", 480, 0, 0 },
+        { { "--export", "f", "o", "--size", "2048", "--threads", "3" }, exportPicture, "f", 2048, 3, 0 },
+        { { "--size=16", "--export", "--", "-f", "o" }, exportPicture, "-f", 16, 0, 0 },
+        { { "--export", "f", "o", "--refine", "0.5,0.5,2" }, exportPicture, "f", 480, 0, 0 },
+        { { "--help", "--bogus" }, help, nullptr, 480, 0, 0 },
+        { { "-h" }, help, nullptr, 480, 0, 0 },
+        { { "--version" }, version, nullptr, 480, 0, 0 },
+        { { "--bogus" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--size" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--size", "17" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--size", "16386" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--size", "12x" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--refine", "1,0,1" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--refine", "1,1" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--threads", "0" }, usageError, nullptr, 480, 0, 0 },
+        { { "--size", "64", "a.fig" }, usageError, nullptr, 480, 0, 0 },
+        { { "--scale", "3", "a.fig" }, window, "a.fig", 480, 0, 3 },
+        { { "--scale=9" }, usageError, nullptr, 480, 0, 0 },
+        { { "--export", "f", "o", "--scale", "2" }, usageError, nullptr, 480, 0, 0 },
+        { { "a.fig", "b.fig" }, usageError, nullptr, 480, 0, 0 },
     };
     for (auto &row : rows) {
         std::vector<const char *> argv = { "latticegraph" };
@@ -113,6 +116,9 @@ TEST(CommandLine, Parse)
         std::string line = row.args.empty() ? "" : row.args[0] + std::string(" ...");
         EXPECT_EQ(command.action, row.action) << line;
         EXPECT_STREQ(command.figure, row.figure) << line;
+        if (row.action == window) {
+            EXPECT_EQ(command.scale, row.scale) << line;
+        }
         if (row.action == exportPicture) {
             EXPECT_EQ(command.request.size, row.size) << line;
             EXPECT_EQ(command.request.threads, row.threads) << line;
