@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "ui/input.h"
 #include "ui/screen.h"
 
 BITMAP *buffer;
 BITMAP *mseBlock;
 BITMAP *shown;
-buttonRect aButton[BUTTON_SLOTS];
 
 static int scale = 1;
 
@@ -117,37 +117,41 @@ std::string drawableText(const char *label)
 // pixels wide); a longer one runs over its box.
 const int LABEL_LIMIT = 100;
 
-void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
-                int colour, int border, int id)
-{
-    if (id >= 0 && id < BUTTON_SLOTS)
-        aButton[id] = buttonRect{ x, y, w, h };
-    pictureChanged();
+// A label centred on cx, its middle row at cy, raised from a box of colour;
+// the columns it covers, from left up to right.
+struct columns { int left, right; };
 
+static columns drawLabel(BITMAP *target, const char *label, int cx, int cy, int colour)
+{
     int r = getr(colour), g = getg(colour), b = getb(colour);
     int light = makecol(std::min(r + 40, 255), std::min(g + 40, 255), std::min(b + 40, 255));
     int dark = makecol(std::max(r - 40, 0), std::max(g - 40, 0), std::max(b - 40, 0));
-
-    fillButton(target, x, y, w, h, colour, border);
-
     int n = 0;
     while (n < LABEL_LIMIT && label[n] != 0)
         n++;
-    int tx = x + w / 2 - 4 * n;
+    int tx = cx - 4 * n;
     std::string text = drawableText(label);
     // dark edge below, light edge above, black text on top
-    textprintf_ex(target, font, tx, y + h / 2 - 3, dark, -1, "%s", text.c_str());
-    textprintf_ex(target, font, tx, y + h / 2 - 5, light, -1, "%s", text.c_str());
-    textprintf_ex(target, font, tx, y + h / 2 - 4, 0, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 3, dark, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 5, light, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 4, 0, -1, "%s", text.c_str());
+    return columns{ tx, tx + text_length(font, text.c_str()) };
+}
+
+void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h, int colour, int border)
+{
+    pictureChanged();
+    fillButton(target, x, y, w, h, colour, border);
+    columns text = drawLabel(target, label, x + w / 2, y + h / 2, colour);
     if (target == shown) {          // the box and a label that runs over it
-        int left = std::min(x, tx), right = std::max(x + w, tx + text_length(font, text.c_str()));
+        int left = std::min(x, text.left), right = std::max(x + w, text.right);
         present(left, y, right - left, h);
     }
 }
 
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border)
 {
-    drawButton(target, label, box.x, box.y, box.w, box.h, colour, border, -1);
+    drawButton(target, label, box.x, box.y, box.w, box.h, colour, border);
 }
 
 // The pointer fans out from its hot spot, the top-left pixel, over the
@@ -184,17 +188,75 @@ void copyToScreen()
     pictureChanged();               // the screen now lacks the pointer
 }
 
+static struct {
+    std::string lines[2];
+    buttonRect box;
+    int colour;
+    double until = -1;              // on the monotonic clock; below now: no note
+} note;
+
+// A line too long for the box gives up its middle.
+static std::string fitted(const std::string &line, int width)
+{
+    size_t room = (size_t)std::max(width / CHAR_W_PX, 5);
+    if (line.size() <= room)
+        return line;
+    size_t head = (room - 3) / 2;
+    return line.substr(0, head) + "..." + line.substr(line.size() - (room - 3 - head));
+}
+
+void showNote(const std::string &text, buttonRect box, int colour, double seconds)
+{
+    int width = box.w - 8;          // inside the border
+    size_t space = text.find(' ');
+    bool twoLines = (int)text.size() * CHAR_W_PX > width && space != std::string::npos;
+    note.lines[0] = fitted(twoLines ? text.substr(0, space) : text, width);
+    note.lines[1] = twoLines ? fitted(text.substr(space + 1), width) : "";
+    note.box = box;
+    note.colour = colour;
+    note.until = clockHook() + seconds;
+    pictureChanged();
+}
+
+// Over shown after a copy of buffer (the caller puts it on the screen);
+// once expired, the next frame copies buffer over it.
+static void drawNote()
+{
+    if (note.until < 0)
+        return;
+    if (clockHook() >= note.until) {
+        note.until = -1;
+        pictureChanged();
+        return;
+    }
+    const buttonRect &b = note.box;
+    fillButton(shown, b.x, b.y, b.w, b.h, note.colour, 4);
+    int middle = b.y + b.h / 2;
+    if (note.lines[1].empty()) {
+        drawLabel(shown, note.lines[0].c_str(), b.x + b.w / 2, middle, note.colour);
+        return;
+    }
+    drawLabel(shown, note.lines[0].c_str(), b.x + b.w / 2, middle - 5, note.colour);
+    drawLabel(shown, note.lines[1].c_str(), b.x + b.w / 2, middle + 5, note.colour);
+}
+
 void showFrame(int mx, int my)
 {
+    if (note.until >= 0 && clockHook() >= note.until)
+        drawNote();                 // expires it: the picture comes back now
     if (screenStale) {
         blit(buffer, shown, 0, 0, 0, 0, SCREEN_W_PX, SCREEN_H_PX);
         masked_blit(mseBlock, shown, 0, 0, mx, my, POINTER_PX, POINTER_PX);
+        drawNote();
         present(0, 0, SCREEN_W_PX, SCREEN_H_PX);
     } else if (mx != shownX || my != shownY) {
         blit(buffer, shown, shownX, shownY, shownX, shownY, POINTER_PX, POINTER_PX);
         masked_blit(mseBlock, shown, 0, 0, mx, my, POINTER_PX, POINTER_PX);
+        drawNote();                 // the note stays over the pointer
         present(shownX, shownY, POINTER_PX, POINTER_PX);
         present(mx, my, POINTER_PX, POINTER_PX);
+        if (note.until >= 0)
+            present(note.box.x, note.box.y, note.box.w, note.box.h);
     }
     screenStale = false;
     shownX = mx;

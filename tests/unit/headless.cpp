@@ -2,6 +2,8 @@
 #include "tests/unit/headless.h"
 #include "ui/display.h"
 
+figure fig;
+
 static void releaseEsc()
 {
     key[KEY_ESC] = 0;
@@ -19,9 +21,7 @@ void headlessSetup()
     mouse_y = 0;
     idleHook = releaseEsc;
     install_keyboard_hooks([] { return FALSE; }, [] { return 0; });   // no key is waiting
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
+    fig = defaultFigure();
 }
 
 rgb pixelAt(BITMAP *bmp, int x, int y)

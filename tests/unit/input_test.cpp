@@ -4,6 +4,7 @@
 #include <memory>
 #include "files/files.h"
 #include "prompts/prompts.h"
+#include "app/app.h"
 #include "tests/unit/headless.h"
 #include "ui/display.h"
 
@@ -82,11 +83,11 @@ TEST(CloseRequest, EndsEveryActivity)
     getFormula(text);
     EXPECT_STREQ(text, "X");
     showBanner("banner");
-    saveFIG();
+    saveFIG(fig);
     life[0] = 7;
-    render();
+    render(fig, PROGRESS_BOX);
     EXPECT_EQ(life[0], 0);          // cleared, then no point at all
-    EXPECT_EQ(Time[0], Range[0]);   // the X sweep ended at its first test
+    EXPECT_EQ(Time[0], fig.Range[0]);   // the X sweep ended at its first test
 }
 
 // What a frame copies to the screen: a mark on the screen stays where nothing was copied.
@@ -99,7 +100,7 @@ TEST(ShowFrame, CopiesOnlyWhatChanged)
         { "nothing", [] {}, 100, true, true },
         { "the pointer", [] {}, 140, true, false },
         { "the picture", pictureChanged, 100, false, false },
-        { "the figure", drawFIG, 100, false, false },
+        { "the figure", [] { drawFIG(fig); }, 100, false, false },
         { "a box", [] { drawBox(display(), "box", PROMPT_BOX, 0, 1); }, 100, false, false },
     };
     for (auto &row : rows) {
