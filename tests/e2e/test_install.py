@@ -1,7 +1,9 @@
 """The installed program: cmake --install into a fresh prefix puts the program,
-the starter gallery, the man page, the desktop entry and the icon in place;
-started from an empty folder it makes the user's folder with the starter
-figures, lists them under Load and keeps its screenshots there."""
+the starter gallery (the figures CMakeLists.txt lists, never a figure saved
+into the working gallery), the man page, the desktop entry, the figure type
+and the icon in place; started from an empty folder it makes the user's
+folder with the starter figures, lists them under Load and keeps its
+screenshots there."""
 import filecmp
 import os
 import shutil
@@ -11,9 +13,22 @@ import harness
 from harness import LOAD, SCREENSHOT, entry_colour
 
 FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1', 'share/applications/latticegraph.desktop',
-         'share/icons/hicolor/128x128/apps/latticegraph.png']
+         'share/icons/hicolor/128x128/apps/latticegraph.png', 'share/mime/packages/latticegraph.xml']
+FIGURE_TYPE = 'application/x-latticegraph-figure'
 
 
+def mime_database(package):
+    """update-mime-database over this one package in a scratch tree: its complaints and its glob list."""
+    tree = tempfile.mkdtemp(prefix='latticegraph-mime-')
+    try:
+        os.makedirs(os.path.join(tree, 'mime/packages'))
+        shutil.copy(package, os.path.join(tree, 'mime/packages'))
+        run = subprocess.run(['update-mime-database', os.path.join(tree, 'mime')], capture_output=True, text=True,
+                             env=dict(os.environ, XDG_DATA_HOME=tree))
+        with open(os.path.join(tree, 'mime/globs2')) as globs:
+            return run.stderr, globs.read()
+    finally:
+        shutil.rmtree(tree, True)
 
 
 class Install(harness.AppTestCase):
@@ -22,8 +37,12 @@ class Install(harness.AppTestCase):
         self.assertTrue(os.path.exists(os.path.join(build, 'cmake_install.cmake')), 'a CMake build folder: ' + build)
         self.prefix = tempfile.mkdtemp(prefix='latticegraph-prefix-')
         self.addCleanup(shutil.rmtree, self.prefix, True)
+        scratch = os.path.join(harness.GALLERY, 'scratch-%d.fig' % os.getpid())     # as Save leaves one
+        shutil.copy(os.path.join(harness.GALLERY, 'rose.fig'), scratch)
+        self.addCleanup(os.remove, scratch)
         subprocess.run(['cmake', '--install', build, '--prefix', self.prefix], check=True, stdout=subprocess.DEVNULL)
-        self.starters = sorted(n for n in os.listdir(harness.GALLERY) if n.endswith('.fig'))
+        with open(os.path.join(build, 'starter-figures.txt')) as listed:
+            self.starters = sorted(listed.read().split())
 
     def test_installed_files(self):
         for f in FILES:
@@ -39,6 +58,14 @@ class Install(harness.AppTestCase):
             check = subprocess.run(['desktop-file-validate', os.path.join(self.prefix, FILES[2])],
                                    capture_output=True, text=True)
             self.assertEqual(check.stdout + check.stderr, '', 'the desktop entry validates')
+        with open(os.path.join(self.prefix, FILES[2])) as entry:
+            self.assertIn('\nMimeType=%s;\n' % FIGURE_TYPE, entry.read())
+        package = os.path.join(self.prefix, FILES[4])
+        lint = subprocess.run(['xmllint', '--noout', package], capture_output=True, text=True)
+        self.assertEqual(lint.stderr, '', 'the figure type is well-formed XML')
+        complaints, globs = mime_database(package)
+        self.assertEqual(complaints, '', 'update-mime-database takes the figure type')
+        self.assertIn(':%s:*.fig\n' % FIGURE_TYPE, globs)
 
     def test_first_start_from_an_empty_folder(self):
         self.addCleanup(setattr, harness, 'PROGRAM', harness.PROGRAM)
