@@ -199,6 +199,12 @@ bool enterDataFolder()
     return false;
 }
 
+std::string dataFolderPath()
+{
+    std::string working = workingFolder();
+    return hasGallery(working) ? working : userFolder(getenv("XDG_DATA_HOME"), homeFolder());
+}
+
 std::string dataFolderDescription()
 {
     const char *parts = " (figures in gallery/, screenshots in Screenshots/)";

@@ -20,5 +20,9 @@ std::string prepareDataFolder(const std::string &working, const char *xdgDataHom
 // folder and returns false.
 bool enterDataFolder();
 
+// The folder a start from the working folder would use, whether or not it
+// exists yet; "" when it would be the user's and no home folder is known.
+std::string dataFolderPath();
+
 // One line for --help: the folder a start from the working folder would use.
 std::string dataFolderDescription();
