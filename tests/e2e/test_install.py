@@ -12,7 +12,7 @@ import tempfile
 import harness
 from harness import LOAD, SCREENSHOT, entry_colour
 
-FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1', 'share/applications/latticegraph.desktop',
+FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1.gz', 'share/applications/latticegraph.desktop',
          'share/icons/hicolor/128x128/apps/latticegraph.png', 'share/mime/packages/latticegraph.xml']
 FIGURE_TYPE = 'application/x-latticegraph-figure'
 
@@ -87,6 +87,38 @@ class Install(harness.AppTestCase):
         app.click(*SCREENSHOT)
         app.wait_file(folder, 'Screenshots', 'shot0.bmp', size=921654)
         self.assertEqual(os.listdir(app.dir), ['program.log'], 'nothing written to the working folder')
+
+
+class Package(harness.AppTestCase):
+    """cpack -G DEB: a package whose program runs as unpacked, with the libraries it links as dependencies."""
+    @classmethod
+    def setUpClass(cls):
+        build, cls.out = os.path.dirname(harness.PROGRAM), tempfile.mkdtemp(prefix='latticegraph-deb-')
+        cls.addClassCleanup(shutil.rmtree, cls.out, True)
+        subprocess.run(['cpack', '-G', 'DEB', '--config', os.path.join(build, 'CPackConfig.cmake'), '-B', cls.out],
+                       check=True, stdout=subprocess.DEVNULL, cwd=build)
+        cls.deb = os.path.join(cls.out, [n for n in os.listdir(cls.out) if n.endswith('.deb')][0])
+
+    def test_unpacked_program_runs(self):
+        depends = subprocess.run(['dpkg-deb', '-f', self.deb, 'Depends'], capture_output=True, text=True).stdout
+        for library in ('liballegro4.4', 'libpng16-16', 'libc6'):
+            self.assertIn(library + ' (>= ', depends)
+        root = os.path.join(self.out, 'root')
+        subprocess.run(['dpkg-deb', '-x', self.deb, root], check=True)
+        program = os.path.join(root, 'usr/bin/latticegraph')
+        version = subprocess.run([program, '--version'], capture_output=True, text=True)
+        self.assertEqual(version.stdout, subprocess.run([harness.PROGRAM, '--version'], capture_output=True,
+                                                        text=True).stdout)
+        pictures = []
+        for maker in (program, harness.PROGRAM):
+            pictures.append(os.path.join(self.out, '%d.png' % len(pictures)))
+            subprocess.run([maker, '--export', os.path.join(root, 'usr/share/latticegraph/gallery/rose.fig'),
+                            pictures[-1], '--size', '128'], check=True)
+        self.assertTrue(filecmp.cmp(*pictures, False), 'the packaged program exports what the built one does')
+
+    def test_lintian_reports_no_error(self):
+        report = subprocess.run(['lintian', self.deb], capture_output=True, text=True).stdout
+        self.assertEqual([line for line in report.splitlines() if line.startswith('E:')], [])
 
 
 if __name__ == '__main__':
