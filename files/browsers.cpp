@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include "figure/figure.h"
 #include "files/files.h"
+#include "io/figurename.h"
 #include "io/reason.h"
 #include "prompts/prompts.h"
 #include "ui/display.h"
@@ -56,8 +57,7 @@ static int compareEntries(const void *a, const void *b)
 // A figure file: a visible regular file (or a link to one) named *.fig.
 static bool isFigureFile(const char *name)
 {
-    size_t length = strlen(name);
-    if (name[0] == '.' || length < 4 || strcmp(name + length - 4, ".fig") != 0 || length >= ENTRY_NAME)
+    if (!isFigureName(name) || strlen(name) >= ENTRY_NAME)
         return false;
     char path[8 + ENTRY_NAME];
     snprintf(path, sizeof path, "gallery/%s", name);
