@@ -177,15 +177,14 @@ commandLine parseCommandLine(int argc, const char *const *argv)
 
 // ---- running ----
 
-// The settings as a Load of path leaves them at start: the defaults, then
-// every field the file holds. No path: the defaults alone.
-static bool loadFigure(const char *path)
+// The figure as a Load of path leaves it at start: the defaults, then every
+// field the file holds. No path: the defaults alone.
+static bool loadFigure(const char *path, figure &into)
 {
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
     const char *reason = "";
-    if (!path || readFIG(path, &reason))
+    if (!path)
+        into = defaultFigure();
+    if (!path || readFigureOverDefaults(path, into, &reason))
         return true;
     fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, reason);
     return false;
@@ -214,12 +213,13 @@ static bool findFigure(const char *given, std::string *path)
 }
 
 // The figure is read before the display opens: an unreadable file opens no window.
-static int runWindow(const char *figure)
+static int runWindow(const char *path)
 {
-    std::string path;
-    if (figure && !(findFigure(figure, &path) && loadFigure(path.c_str())))
+    std::string found;
+    figure loaded;
+    if (path && !(findFigure(path, &found) && loadFigure(found.c_str(), loaded)))
         return STATUS_USAGE;
-    if (!startup(figure ? path.c_str() : nullptr))
+    if (!startup(path ? &loaded : nullptr, path ? found.c_str() : nullptr))
         return STATUS_FAILED;
     mainLoop();
     shutdown();
@@ -240,13 +240,14 @@ static int runExport(const commandLine &command)
     std::string path;
     if (!isDefault && !findFigure(command.figure, &path))
         return STATUS_USAGE;
-    if (!loadFigure(isDefault ? nullptr : path.c_str()))
+    figure fig;
+    if (!loadFigure(isDefault ? nullptr : path.c_str(), fig))
         return STATUS_USAGE;
     if (!isDefault && sameFile(path.c_str(), command.request.outPath)) {
         fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
         return STATUS_USAGE;
     }
-    switch (exportFigure(command.request)) {
+    switch (exportFigure(fig, command.request)) {
     case exportOutcome::written:
         return STATUS_DONE;
     case exportOutcome::refused:

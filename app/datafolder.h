@@ -24,5 +24,9 @@ bool enterDataFolder();
 // exists yet; "" when it would be the user's and no home folder is known.
 std::string dataFolderPath();
 
+// The history of figures, in the folder: every figure reached, so that
+// Ctrl+Z walks back into earlier runs. Removing the file clears it.
+const char HISTORY_FILE[] = "figure-history.txt";
+
 // One line for --help: the folder a start from the working folder would use.
 std::string dataFolderDescription();
