@@ -17,16 +17,25 @@ FILES = ['bin/latticegraph', 'share/man/man1/latticegraph.1.gz', 'share/applicat
 FIGURE_TYPE = 'application/x-latticegraph-figure'
 
 
-def mime_database(package):
-    """update-mime-database over this one package in a scratch tree: its complaints and its glob list."""
+def content_types(package, files):
+    """update-mime-database over the system's types and this package in a scratch tree: its complaints, and
+    the type that gio then gives each of these files {name: content}."""
     tree = tempfile.mkdtemp(prefix='latticegraph-mime-')
     try:
         os.makedirs(os.path.join(tree, 'mime/packages'))
-        shutil.copy(package, os.path.join(tree, 'mime/packages'))
+        for p in (package, '/usr/share/mime/packages/freedesktop.org.xml'):
+            shutil.copy(p, os.path.join(tree, 'mime/packages'))
+        env = dict(os.environ, XDG_DATA_HOME=tree, XDG_DATA_DIRS=tree)
         run = subprocess.run(['update-mime-database', os.path.join(tree, 'mime')], capture_output=True, text=True,
-                             env=dict(os.environ, XDG_DATA_HOME=tree))
-        with open(os.path.join(tree, 'mime/globs2')) as globs:
-            return run.stderr, globs.read()
+                             env=env)
+        types = {}
+        for name, content in files.items():
+            with open(os.path.join(tree, name), 'wb') as f:
+                f.write(content)
+            info = subprocess.run(['gio', 'info', '-a', 'standard::content-type', os.path.join(tree, name)],
+                                  capture_output=True, text=True, env=env).stdout
+            types[name] = info.rsplit('standard::content-type: ', 1)[-1].strip()
+        return run.stderr, types
     finally:
         shutil.rmtree(tree, True)
 
@@ -63,9 +72,10 @@ class Install(harness.AppTestCase):
         package = os.path.join(self.prefix, FILES[4])
         lint = subprocess.run(['xmllint', '--noout', package], capture_output=True, text=True)
         self.assertEqual(lint.stderr, '', 'the figure type is well-formed XML')
-        complaints, globs = mime_database(package)
+        with open(os.path.join(harness.GALLERY, 'rose.fig'), 'rb') as rose:
+            complaints, types = content_types(package, {'rose.fig': rose.read(), 'drawing.fig': b'#FIG 3.2\n'})
         self.assertEqual(complaints, '', 'update-mime-database takes the figure type')
-        self.assertIn(':%s:*.fig\n' % FIGURE_TYPE, globs)
+        self.assertEqual(types, {'rose.fig': FIGURE_TYPE, 'drawing.fig': 'image/x-xfig'}, 'an XFig drawing stays one')
 
     def test_first_start_from_an_empty_folder(self):
         self.addCleanup(setattr, harness, 'PROGRAM', harness.PROGRAM)
