@@ -10,6 +10,7 @@ static std::unique_ptr<figureSteps> steps;
 static std::unique_ptr<figureHistory> history;
 static figure cellsFigure;          // the figure whose cells life holds
 static bool currentLogged;          // the current step is in the history file
+static figure lastLogged;           // the figure of the file's last record from this run
 static double lastGainChange;
 
 const figure &currentFigure()
@@ -27,9 +28,15 @@ void openDocument(const figure &start, const std::string &historyPath)
     currentLogged = false;
 }
 
+static void logFigure(const figure &f, historyMark mark)
+{
+    history->append(f, mark);
+    lastLogged = f;
+}
+
 static void logCurrent(historyMark mark)
 {
-    history->append(steps->current(), mark);
+    logFigure(steps->current(), mark);
     currentLogged = true;
 }
 
@@ -39,7 +46,8 @@ static void endGainRun()
     if (!steps->inRun())
         return;
     steps->endRun();
-    logCurrent(historyMark::replaces);
+    if (!sameFigure(steps->current(), lastLogged))
+        logCurrent(historyMark::replaces);
 }
 
 void closeDocument()
@@ -63,7 +71,7 @@ void changeFigure(const figure &next, changeKind kind)
     figureSteps::outcome outcome = steps->change(next, kind);
     if (outcome == figureSteps::ADDED) {
         if (!wasLogged)             // the start figure, once something follows it
-            history->append(before, historyMark::reached);
+            logFigure(before, historyMark::reached);
         logCurrent(historyMark::reached);
     }
     if (kind == changeKind::gain)

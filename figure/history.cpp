@@ -169,7 +169,7 @@ std::vector<figure> figureHistory::read()
 static int openLocked(const std::string &path, const char **reason)
 {
     for (int attempt = 0; attempt < 16; attempt++) {
-        int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0)
             break;
         struct stat opened, named;
