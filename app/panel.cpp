@@ -25,7 +25,7 @@ static char *const textOf[3] = { aXForm, aYForm, aZForm };
 // Recompiled even when cancelled, so a formula with R gets new random constants.
 static void editFormula(int axis)
 {
-    getFormula(textOf[axis]);
+    getFormula(textOf[axis], drawFindingLine);
     *recordOf[axis] = toFormula(textOf[axis]);
 }
 
