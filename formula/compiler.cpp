@@ -19,6 +19,7 @@ struct compileState {
     bool numberPending;
     int at;                                 // text position of the character being read
     int numberStart;                        // text position where the pending number began
+    int pointAt;                            // text position of the last point read; -1 none
     compileTrace *trace;                    // null when nobody asks how the text was read
 };
 
@@ -76,8 +77,13 @@ static void startNumber(compileState &state)
         state.numberStart = state.at;
 }
 
+// A point starts the fraction of the next number read, even when other
+// symbols come between them.
 static void readDigit(compileState &state, int digit)
 {
+    if (state.trace && !state.numberPending && state.divisor != 0 && state.pointAt != state.at - 1
+        && state.trace->strayPointAt < 0)
+        state.trace->strayPointAt = state.pointAt;
     startNumber(state);
     if (state.divisor == 0) {
         state.number = (float)((double)state.number * 10 + digit);
@@ -135,6 +141,7 @@ static void readCharacter(compileState &state, char c)
     if (isDigit(c))
         readDigit(state, c - '0');
     if (c == '.') {
+        state.pointAt = state.at;
         startNumber(state);
         state.divisor = 1;
     }
@@ -168,6 +175,7 @@ static void startTrace(compileTrace *trace)
     *trace = compileTrace{};
     trace->droppedNumberAt = -1;
     trace->droppedTokenAt = -1;
+    trace->strayPointAt = -1;
 }
 
 // The text is read up to TEXT_LIMIT characters and no further, so a text is
@@ -176,6 +184,7 @@ myFormula toFormula(const char *text, compileTrace *trace)
 {
     compileState state{};
     state.trace = trace;
+    state.pointAt = -1;
     if (trace)
         startTrace(trace);
     resetNumber(state);

@@ -279,6 +279,9 @@ static void findLimits(const char *text, const compileTrace &trace, std::vector<
                                                       : ": \"" + quoted(text, at, (int)strlen(text)) + "\" is not read";
         out.push_back(finding(findingKind::cut, at, (int)strlen(text) - at, limit + lost));
     }
+    if (trace.strayPointAt >= 0)
+        out.push_back(finding(findingKind::strayPoint, trace.strayPointAt, 1,
+                              "this point has no digit after it: the next number is read as a fraction"));
     if (trace.droppedTokenAt >= 0)
         out.push_back(finding(findingKind::tooManyTokens, trace.droppedTokenAt, 0,
                               "only " + std::to_string(FORMULA_SLOTS - 1)

@@ -79,6 +79,7 @@ enum class findingKind {
     sideBySide,         // operands side by side: only the first counts
     minusApart,         // "X-Y": a minus after an operand is "times -1" and stands apart
     minusFactor,        // "X^-2", "X/-2", "S-X": the -1 alone takes the operator or function
+    strayPoint,         // "X.+2": a point without digits makes the next number a fraction
     illFormed,          // the text draws nothing (an operator at the end, unbalanced parentheses ...)
     cut,                // the text goes on past the characters that are read
     tooManyTokens,      // more numbers and symbols than a compiled formula holds

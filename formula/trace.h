@@ -17,6 +17,7 @@ struct compileTrace {
     bool cut;                               // the text goes on past TEXT_LIMIT
     int droppedNumberAt;                    // start of a number cut by the limit and dropped; -1 none
     int droppedTokenAt;                     // text position of the first token that did not fit; -1 none
+    int strayPointAt;                       // a point whose fraction a later number takes; -1 none
 };
 
 myFormula toFormula(const char *text, compileTrace *trace);

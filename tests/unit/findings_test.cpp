@@ -12,7 +12,7 @@ using kinds = std::vector<findingKind>;
 const findingKind SKIPPED = findingKind::skipped, SIDE = findingKind::sideBySide,
                   APART = findingKind::minusApart, FACTOR = findingKind::minusFactor,
                   ILL = findingKind::illFormed, CUT = findingKind::cut, TOO_MANY = findingKind::tooManyTokens,
-                  CONSTANT = findingKind::noVariable;
+                  CONSTANT = findingKind::noVariable, STRAY = findingKind::strayPoint;
 
 static kinds kindsOf(const std::string &text)
 {
@@ -66,6 +66,8 @@ static const struct findingCase {
     { "XSY", true, { SIDE } },
     { "X*2 (3 Y)", true, { SIDE } },
     { "(X 1)+Y", true, { SIDE } },
+    // a point without digits
+    { "X.+2", true, { STRAY } },
     // a minus read as times -1
     { "X-Y", true, { APART } },
     { "X-1", true, { APART } },
