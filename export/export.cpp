@@ -14,7 +14,7 @@
 #include "export/export.h"
 #include "export/png.h"
 #include "export/progress.h"
-#include "formula/passes.h"
+#include "formula/formula.h"
 #include "render/colour.h"
 
 static const char AXIS_NAME[3] = { 'X', 'Y', 'Z' };
@@ -35,17 +35,16 @@ static std::string shownText(const char *text)
     return shown;
 }
 
+// Every finding of the three formulas (formula/formula.h), one line each.
 // The X and Y formulas always decide where a point lands; Z only in style 2.
-static void warnDrawsNothing()
+static void warnFindings()
 {
-    const myFormula *forms[3] = { &myXForm, &myYForm, &myZForm };
     const char *texts[3] = { aXForm, aYForm, aZForm };
-    int used = style == STYLE_HIGHEST_Z ? 3 : 2;
-    for (int f = 0; f < used; f++) {
-        formulaFault fault = faultOf(*forms[f]);
-        if (fault != FAULT_NONE)
-            fprintf(stderr, "warning: %c formula \"%s\" %s; it draws nothing\n", AXIS_NAME[f],
-                    shownText(texts[f]).c_str(), faultText(fault));
+    for (int f = 0; f < 3; f++) {
+        const char *unused = f == 2 && style != STYLE_HIGHEST_Z ? " (Style 1 does not use Z)" : "";
+        for (const formulaFinding &finding : formulaFindings(texts[f]))
+            fprintf(stderr, "warning: %c formula \"%s\", col %d: %s%s\n", AXIS_NAME[f],
+                    shownText(texts[f]).c_str(), finding.position + 1, finding.message.c_str(), unused);
     }
     if (style != STYLE_COUNTS && style != STYLE_HIGHEST_Z)
         fprintf(stderr, "warning: the figure's style field is %d, neither 0 (Style 1) nor 1 (Style 2); "
@@ -180,6 +179,7 @@ static bool rowWritten(void *context, int y)
 struct picturePainter {
     const int *cells;
     int size;
+    int gain;
     uint32_t palette[RAMP_TOP + 1];
 };
 
@@ -189,14 +189,14 @@ static void paintRows(void *context, int first, int count, uint32_t *out)
     std::vector<uint32_t *> rows(count);
     for (int r = 0; r < count; r++)
         rows[r] = out + (size_t)r * painter.size;
-    paintCells(painter.cells, painter.size, ColorPow, painter.palette, rows.data(), first, first + count);
+    paintCells(painter.cells, painter.size, painter.gain, painter.palette, rows.data(), first, first + count);
 }
 
-static bool writePicture(const cellGrid &cells, int size, int threads, const char *path, int *error)
+static bool writePicture(const cellGrid &cells, int size, int gain, int threads, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
     buildRamp(Color, ramp);
-    picturePainter painter{ cells.data(), size, {} };
+    picturePainter painter{ cells.data(), size, gain, {} };
     for (int v = 0; v <= RAMP_TOP; v++)
         painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
     writeProgress progress{ .size = size };
@@ -207,13 +207,27 @@ static bool writePicture(const cellGrid &cells, int size, int threads, const cha
 
 // ---- the whole export ----
 
+// The gain that fits the cells, said on stderr so that it can go into the
+// figure; where nothing is lit the figure's own gain stays.
+static int fittedGain(const cellGrid &cells, int size)
+{
+    int gain = fittingGain(cells.data(), (long long)size * size, style);
+    if (gain == NO_FITTING_GAIN) {
+        fprintf(stderr, "latticegraph: --auto-gain: no cell is lit; the figure's gain %d stays\n", ColorPow);
+        return ColorPow;
+    }
+    fprintf(stderr, "latticegraph: --auto-gain: gain %d (the figure's is %d)\n", gain, ColorPow);
+    return gain;
+}
+
 static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan, const std::string &path)
 {
     cellGrid cells = sweepExport(plan, progressLine::shown());
     if (interruptRequested())
         return exportOutcome::interrupted;
+    int gain = request.autoGain ? fittedGain(cells, plan.size) : ColorPow;
     int error = 0;
-    if (writePicture(cells, plan.size, plan.threads, path.c_str(), &error))
+    if (writePicture(cells, plan.size, gain, plan.threads, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;
@@ -223,7 +237,7 @@ static exportOutcome renderAndWrite(const exportRequest &request, const exportPl
 
 exportOutcome exportFigure(const exportRequest &request)
 {
-    warnDrawsNothing();
+    warnFindings();
     exportPlan plan = planExport(request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;
