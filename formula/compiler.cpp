@@ -138,6 +138,9 @@ static void readCharacter(compileState &state, char c)
         state.trace->skipped[state.at] = true;
         state.trace->endedNumber[state.at] = state.numberPending;
     }
+    // A number's text starts at its first digit, or at the point right before it.
+    if (!isDigit(c) && c != '.' && !state.numberPending)
+        state.numberStart = -1;
     if (isDigit(c))
         readDigit(state, c - '0');
     if (c == '.') {

@@ -143,12 +143,22 @@ struct originDomain {
         int k = nextLeaf++;
         return add(origin{ k, k, reading, false });
     }
-    int constant(float)
+    // A constant reads as its own text, unless that text alone compiles to
+    // another value: a number that a stray point made a fraction, or R.
+    int constant(float value)
     {
         int k = nextLeaf;
         while (!isConstantToken(formula.tokens[k]))
             k++;
-        return leaf(trace.timesMinus[k] ? "-1" : quoted(text, trace.tokenStart[k], trace.tokenEnd[k]));
+        if (trace.timesMinus[k])
+            return leaf("-1");
+        std::string own(text + trace.tokenStart[k], text + trace.tokenEnd[k]);
+        myFormula alone = toFormula(own.c_str());
+        if (alone.tokens[0] == 0 && alone.tokens[1] == TOK_END && alone.constants[0] == value)
+            return leaf(quoted(text, trace.tokenStart[k], trace.tokenEnd[k]));
+        char shown[32];
+        snprintf(shown, sizeof shown, "%.9g", (double)value);
+        return leaf(shown);
     }
     int variable(int axis) { return leaf(std::string(1, "XYZ"[axis])); }
     void noteLoneMinus(int h)
