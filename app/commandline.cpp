@@ -197,26 +197,26 @@ commandLine parseCommandLine(int argc, const char *const *argv)
 
 // ---- running ----
 
-// The settings as a Load of path leaves them at start: the defaults, then
-// every field the file holds. No path: the defaults alone.
-static bool loadFigure(const char *path)
+// The figure as a Load of path leaves it at start: the defaults, then every
+// field the file holds. No path: the defaults alone.
+static bool loadFigure(const char *path, figure &into)
 {
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
     const char *reason = "";
-    if (!path || readFIG(path, &reason))
+    if (!path)
+        into = defaultFigure();
+    if (!path || readFigureOverDefaults(path, into, &reason))
         return true;
     fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, reason);
     return false;
 }
 
 // The figure is read before the display opens: an unreadable file opens no window.
-static int runWindow(const char *figure)
+static int runWindow(const char *path)
 {
-    if (figure && !loadFigure(figure))
+    figure loaded;
+    if (path && !loadFigure(path, loaded))
         return STATUS_USAGE;
-    if (!startup(figure))
+    if (!startup(path ? &loaded : nullptr, path))
         return STATUS_FAILED;
     mainLoop();
     shutdown();
@@ -234,13 +234,14 @@ static bool sameFile(const char *a, const char *b)
 static int runExport(const commandLine &command)
 {
     bool isDefault = strcmp(command.figure, "default") == 0;
-    if (!loadFigure(isDefault ? nullptr : command.figure))
+    figure fig;
+    if (!loadFigure(isDefault ? nullptr : command.figure, fig))
         return STATUS_USAGE;
     if (!isDefault && sameFile(command.figure, command.request.outPath)) {
         fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
         return STATUS_USAGE;
     }
-    switch (exportFigure(command.request)) {
+    switch (exportFigure(fig, command.request)) {
     case exportOutcome::written:
         return STATUS_DONE;
     case exportOutcome::refused:

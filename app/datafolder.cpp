@@ -201,7 +201,8 @@ bool enterDataFolder()
 
 std::string dataFolderDescription()
 {
-    const char *parts = " (figures in gallery/, screenshots in Screenshots/)";
+    const char *parts = " (figures in gallery/, screenshots in Screenshots/, the history of figures that Ctrl+Z "
+                        "walks back through in figure-history.txt: remove that file to clear it)";
     std::string working = workingFolder();
     if (hasGallery(working))
         return "Data folder: the working folder " + working + ", as it has a gallery/ folder" + parts;

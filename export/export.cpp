@@ -37,18 +37,17 @@ static std::string shownText(const char *text)
 
 // Every finding of the three formulas (formula/formula.h), one line each.
 // The X and Y formulas always decide where a point lands; Z only in style 2.
-static void warnFindings()
+static void warnFindings(const figure &fig)
 {
-    const char *texts[3] = { aXForm, aYForm, aZForm };
     for (int f = 0; f < 3; f++) {
-        const char *unused = f == 2 && style != STYLE_HIGHEST_Z ? " (Style 1 does not use Z)" : "";
-        for (const formulaFinding &finding : formulaFindings(texts[f]))
+        const char *unused = f == 2 && fig.style != STYLE_HIGHEST_Z ? " (Style 1 does not use Z)" : "";
+        for (const formulaFinding &finding : formulaFindings(formulaText(fig, f)))
             fprintf(stderr, "warning: %c formula \"%s\", col %d: %s%s\n", AXIS_NAME[f],
-                    shownText(texts[f]).c_str(), finding.position + 1, finding.message.c_str(), unused);
+                    shownText(formulaText(fig, f)).c_str(), finding.position + 1, finding.message.c_str(), unused);
     }
-    if (style != STYLE_COUNTS && style != STYLE_HIGHEST_Z)
+    if (fig.style != STYLE_COUNTS && fig.style != STYLE_HIGHEST_Z)
         fprintf(stderr, "warning: the figure's style field is %d, neither 0 (Style 1) nor 1 (Style 2); "
-                        "the picture is empty\n", style);
+                        "the picture is empty\n", fig.style);
 }
 
 static int processorCount()
@@ -74,13 +73,14 @@ static int threadsFor(const exportRequest &request, long long xValues)
     return threads;
 }
 
-exportPlan planExport(const exportRequest &request)
+exportPlan planExport(const figure &fig, const exportRequest &request)
 {
     exportPlan plan;
+    plan.fig = fig;
     double factor[3] = { (double)AREA_PX / request.size, (double)AREA_PX / request.size, 1.0 };
     if (request.refineGiven)
         memcpy(factor, request.refine, sizeof factor);
-    memcpy(plan.range, Range, sizeof plan.range);
+    memcpy(plan.range, fig.Range, sizeof plan.range);
     for (int a = 0; a < 3; a++) {
         float *axis = plan.range + 3 * a;
         axis[2] = (float)((double)axis[2] * factor[a]);
@@ -94,7 +94,7 @@ exportPlan planExport(const exportRequest &request)
 static std::string skipShown(const exportPlan &plan, int axis)
 {
     char text[100];
-    float skip = Range[3 * axis + 2], scaled = plan.range[3 * axis + 2];
+    float skip = plan.fig.Range[3 * axis + 2], scaled = plan.range[3 * axis + 2];
     if (scaled == skip)
         snprintf(text, sizeof text, "%g", (double)skip);
     else
@@ -192,10 +192,11 @@ static void paintRows(void *context, int first, int count, uint32_t *out)
     paintCells(painter.cells, painter.size, painter.gain, painter.palette, rows.data(), first, first + count);
 }
 
-static bool writePicture(const cellGrid &cells, int size, int gain, int threads, const char *path, int *error)
+static bool writePicture(const cellGrid &cells, const exportPlan &plan, int gain, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
-    buildRamp(Color, ramp);
+    buildRamp(plan.fig.Color, ramp);
+    int size = plan.size, threads = plan.threads;
     picturePainter painter{ cells.data(), size, gain, {} };
     for (int v = 0; v <= RAMP_TOP; v++)
         painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
@@ -209,14 +210,15 @@ static bool writePicture(const cellGrid &cells, int size, int gain, int threads,
 
 // The gain that fits the cells, said on stderr so that it can go into the
 // figure; where nothing is lit the figure's own gain stays.
-static int fittedGain(const cellGrid &cells, int size)
+static int fittedGain(const cellGrid &cells, const exportPlan &plan)
 {
-    int gain = fittingGain(cells.data(), (long long)size * size, style);
+    int figureGain = plan.fig.ColorPow;
+    int gain = fittingGain(cells.data(), (long long)plan.size * plan.size, plan.fig.style);
     if (gain == NO_FITTING_GAIN) {
-        fprintf(stderr, "latticegraph: --auto-gain: no cell is lit; the figure's gain %d stays\n", ColorPow);
-        return ColorPow;
+        fprintf(stderr, "latticegraph: --auto-gain: no cell is lit; the figure's gain %d stays\n", figureGain);
+        return figureGain;
     }
-    fprintf(stderr, "latticegraph: --auto-gain: gain %d (the figure's is %d)\n", gain, ColorPow);
+    fprintf(stderr, "latticegraph: --auto-gain: gain %d (the figure's is %d)\n", gain, figureGain);
     return gain;
 }
 
@@ -225,9 +227,9 @@ static exportOutcome renderAndWrite(const exportRequest &request, const exportPl
     cellGrid cells = sweepExport(plan, progressLine::shown());
     if (interruptRequested())
         return exportOutcome::interrupted;
-    int gain = request.autoGain ? fittedGain(cells, plan.size) : ColorPow;
+    int gain = request.autoGain ? fittedGain(cells, plan) : plan.fig.ColorPow;
     int error = 0;
-    if (writePicture(cells, plan.size, gain, plan.threads, path.c_str(), &error))
+    if (writePicture(cells, plan, gain, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;
@@ -235,10 +237,10 @@ static exportOutcome renderAndWrite(const exportRequest &request, const exportPl
     return exportOutcome::failed;
 }
 
-exportOutcome exportFigure(const exportRequest &request)
+exportOutcome exportFigure(const figure &fig, const exportRequest &request)
 {
-    warnFindings();
-    exportPlan plan = planExport(request);
+    warnFindings(fig);
+    exportPlan plan = planExport(fig, request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;
     std::string path = writtenPath(request.outPath);

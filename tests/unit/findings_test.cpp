@@ -160,9 +160,9 @@ static std::vector<std::string> formulasOf(const std::string &path)
 
 TEST(Findings, NoneForTheDefaultAndStarterFigures)
 {
-    setDefaultTexts();
-    for (const char *text : { aXForm, aYForm, aZForm })
-        EXPECT_EQ(firstMessage(text), "") << text;
+    figure start = defaultFigure();
+    for (int axis : { AXIS_X, AXIS_Y, AXIS_Z })
+        EXPECT_EQ(firstMessage(formulaText(start, axis)), "") << formulaText(start, axis);
     std::string gallery = std::string(LATTICE_SOURCE_DIR) + "/gallery/";
     DIR *folder = opendir(gallery.c_str());
     ASSERT_NE(folder, nullptr);
