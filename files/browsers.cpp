@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include "figure/figure.h"
 #include "files/files.h"
+#include "io/figurename.h"
 #include "io/reason.h"
 #include "prompts/prompts.h"
 #include "ui/display.h"
@@ -56,8 +57,7 @@ static int compareEntries(const void *a, const void *b)
 // A figure file: a visible regular file (or a link to one) named *.fig.
 static bool isFigureFile(const char *name)
 {
-    size_t length = strlen(name);
-    if (name[0] == '.' || length < 4 || strcmp(name + length - 4, ".fig") != 0 || length >= ENTRY_NAME)
+    if (!isFigureName(name) || strlen(name) >= ENTRY_NAME)
         return false;
     char path[8 + ENTRY_NAME];
     snprintf(path, sizeof path, "gallery/%s", name);
@@ -148,8 +148,7 @@ static browserOutcome loadEntry(int e, figure &into)
     return STAY_OPEN;
 }
 
-// The orange question box over the list: true only for Y. N or Esc answer
-// no, and Esc is waited out, so the list it returns to stays open.
+// The orange question box over the list: true only for Y; N or Esc answer no.
 static bool askYes(const char *question, const char *name)
 {
     char prompt[ENTRY_NAME + 40];
@@ -157,10 +156,8 @@ static bool askYes(const char *question, const char *name)
     drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
     while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
         idle();
-    bool yes = keyHeld(Key::Y);
-    waitKeyRelease(Key::Esc);
     pictureChanged();               // the box goes with the next frame
-    return yes;
+    return keyHeld(Key::Y);
 }
 
 // Only Y removes the file; N or Esc leaves it. A file that stays (a
@@ -226,10 +223,13 @@ static bool saveFigure(const char *path, const figure &f)
 enum saveOutcome { SAVE_NONE, SAVE_WRITTEN, SAVE_FAILED };
 
 // An existing figure is replaced only after Y; N or Esc write nothing and
-// the list stays open.
+// the list stays open, so Esc is waited out here (at the delete question it
+// closes the list as well).
 static saveOutcome saveOverEntry(int e, const figure &f)
 {
-    if (!askYes("Replace %s? Y for yes, N for no.", entryName[e]))
+    bool yes = askYes("Replace %s? Y for yes, N for no.", entryName[e]);
+    waitKeyRelease(Key::Esc);
+    if (!yes)
         return SAVE_NONE;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);

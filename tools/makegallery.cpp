@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <sstream>
+#include <string>
 #include "figure/figure.h"
 #include "ui/display.h"
 #include "ui/screen.h"
@@ -129,10 +132,31 @@ static bool makeFigure(const starterFigure &f, const char *galleryDir, const cha
     return figureSaved && previewSaved;
 }
 
+// The figures CMakeLists.txt installs as the starter gallery, by name with
+// spaces between: this table must make exactly those.
+#ifndef STARTER_FIGURES
+#error "STARTER_FIGURES comes from CMakeLists.txt"
+#endif
+static bool madeAsListed()
+{
+    std::set<std::string> listed, made;
+    std::istringstream words(STARTER_FIGURES);
+    for (std::string name; words >> name;)
+        listed.insert(name);
+    for (const starterFigure &f : figures)
+        made.insert(f.name);
+    return listed == made;
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3) {
         fprintf(stderr, "usage: makegallery <gallery-dir> <preview-dir>\n");
+        return 2;
+    }
+    if (!madeAsListed()) {
+        fprintf(stderr, "makegallery: its figures are not those of STARTER_FIGURES in CMakeLists.txt (%s)\n",
+                STARTER_FIGURES);
         return 2;
     }
     if (!openHeadless()) {
