@@ -1,6 +1,8 @@
 // The figure on the screen: the render core and the colour ramp, connected
 // to buffer, the keys and the progress box.
 #include <allegro.h>
+#include <cstdio>
+#include <thread>
 #include "render/colour.h"
 #include "render/lattice.h"
 #include "ui/input.h"
@@ -39,11 +41,15 @@ int progressColumn(float x, float xMin, float xMax)
     return (int)column;
 }
 
+// The column last marked: X values that fall on it need no new marks.
+static int markedColumn = -1;
+
 static void drawProgressMarks(float x)
 {
     int column = progressColumn(x, Range[0], Range[1]);
-    if (column < 0)
+    if (column < 0 || column == markedColumn)
         return;
+    markedColumn = column;
     int top = PROGRESS_BOX.y + MARK_INSET, bottom = PROGRESS_BOX.y + PROGRESS_BOX.h - MARK_INSET - MARK_HEIGHT;
     vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
@@ -68,13 +74,40 @@ static void stepDone(void *, int axis, const float point[3])
         drawProgressMarks(point[0]);
 }
 
+// The deepest step a held key refreshes at: the sweep looks no deeper.
+static int refreshGrain(void *)
+{
+    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : 0;
+}
+
+int renderThreads = 0;
+
+// A second thread helps only where a core is idle: with every core busy,
+// each hand-over waits for the scheduler, which costs more than it saves.
+// The kernel's count of runnable tasks (this one included) tells.
+static int threadsForRender()
+{
+    if (renderThreads > 0)
+        return renderThreads;
+    unsigned cores = std::thread::hardware_concurrency();
+    FILE *f = fopen("/proc/loadavg", "r");
+    int running = 0;
+    bool read = f && fscanf(f, "%*f %*f %*f %d", &running) == 1;
+    if (f)
+        fclose(f);
+    return cores > 1 && (!read || running < (int)cores) ? 2 : 1;
+}
+
 void render()
 {
     modalActivity rendering;
     backgroundInput sweeping;       // Esc and the F keys are read during the sweep
     drawBox(display(), "Esc to Cancel", PROGRESS_BOX, rgbColour(128, 128, 128), 4);
+    markedColumn = -1;
     sweepJob job = documentJob(life, AREA_PX, Time);
     job.hooks = sweepHooks{ cancelled, stepDone, nullptr };
+    job.hooks.grain = refreshGrain;
+    job.threads = threadsForRender();
     sweepLattice(job);
     waitKeyRelease(Key::Esc);
 }

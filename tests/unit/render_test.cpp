@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <bit>
 #include <cmath>
+#include <set>
 #include <vector>
 #include "formula/batch.h"
 #include "render/lattice.h"
@@ -85,10 +86,14 @@ static std::vector<int> sweptState(sweepJob j, evaluation path)
     return state;
 }
 
-static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path)
+static int everyPoint(void *) { return 2; }
+
+// The watched sweep asks every test at a grain of 2: the point-by-point sweep's cells and point.
+static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path, bool watched = false)
 {
     stopCounter counter{ 0, stopAt };
     j.hooks.stop = stopAtTest, j.hooks.context = &counter;
+    j.hooks.grain = watched ? everyPoint : nullptr;
     return sweptState(j, path);
 }
 
@@ -118,6 +123,7 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
             std::vector<int> reference = cancelledRun(j, stopAt, evaluation::reference);
             for (evaluation path : { evaluation::compiled, evaluation::perPoint })
                 EXPECT_EQ(cancelledRun(j, stopAt, path), reference) << f << " " << stopAt << " " << (int)path;
+            EXPECT_EQ(cancelledRun(j, stopAt, evaluation::compiled, true), reference) << f << " " << stopAt;
         }
     }
 }
@@ -188,6 +194,55 @@ TEST(Render, BatchedCellsForEveryAxisSetAndShortRows)
                     merged[c] = figureStyle == STYLE_COUNTS ? merged[c] + cells[c] : std::max(merged[c], cells[c]);
             }
             EXPECT_EQ(merged, std::vector<int>(reference.begin(), reference.end() - 3)) << row.range[8];
+        }
+    }
+}
+
+// The point-by-point sweep stopped at every test from its k-th point on.
+struct afterPoints { long points = 0, k = 0; };
+static bool pointsReached(void *c) { return ((afterPoints *)c)->points >= ((afterPoints *)c)->k; }
+static void countPoint(void *c, int axis, const float *) { ((afterPoints *)c)->points += axis == 2; }
+
+// A watched sweep stopped at its n-th look and every later one, at a grain
+// that changes at every look (once at 0, it looks again only a run later).
+struct looks { int asked = 0, stopAt = 0, grains = 0; };
+static bool lookStops(void *c) { return ++((looks *)c)->asked >= ((looks *)c)->stopAt; }
+static int changingGrain(void *c)
+{
+    int grains = ((looks *)c)->grains++;
+    return grains % 29 == 28 ? 0 : 1 + grains % 2;
+}
+
+// Every point of these figures lands on the grid in the counting style, so
+// a watched sweep stopped anywhere has recorded as many points as its cells
+// count: they must be the cells of the point-by-point sweep stopped after
+// that many points. (Where the stop is noticed between the same two points,
+// at an X, Y or Z test, moves only the point it leaves.) Runs of points per X value, of whole
+// columns, of blocks of X values, and runs that end inside a Z sweep; the
+// values computed here and on a second thread.
+TEST(Render, WatchedSweepStopsAfterExactlyThePointsItRecorded)
+{
+    const struct { const char *x, *y, *z; std::vector<float> range; } rows[] = {
+        { "S(X*Z)*.9", "C(Y+Z)*.9", "Z", { 0, 2, 0.25f, 0, 1, 0.25f, 0, 3, 1 } },
+        { "S(X+Y)*.9", "C(X*2+Y)*.9", "Y", { 0, 2, 0.25f, 0, 1, 0.25f, 0, 3, 1 } },
+        { "S(X*Z/99)*.9", "C(Y+Z)*.9", "Z", { 0, 1, 1, 0, 1, 1, 0, 1039, 1 } } };
+    for (auto &row : rows) {
+        for (int threads : { 1, 2 }) {
+            std::set<long> stoppedAfter;
+            for (int n = 1; n < 45; n++) {
+                sweepJob j = job(row.x, row.y, row.z, row.range, STYLE_COUNTS);
+                looks watch{ 0, n, 0 };
+                j.hooks = sweepHooks{ lookStops, nullptr, &watch };
+                j.hooks.grain = changingGrain, j.threads = threads;
+                std::vector<int> watched = sweptState(j, evaluation::compiled);
+                afterPoints count{ 0, cellSum() };
+                j.hooks = sweepHooks{ pointsReached, countPoint, &count };
+                sweptState(j, evaluation::perPoint);
+                EXPECT_TRUE(std::equal(cells.begin(), cells.end(), watched.begin())) << row.x << " " << threads << " " << n;
+                stoppedAfter.insert(count.k);
+            }
+            // a second thread adds looks while the sweep waits for it
+            EXPECT_GE(stoppedAfter.size(), threads == 1 ? 10u : 1u) << row.x;
         }
     }
 }
