@@ -68,7 +68,8 @@ static void stepDone(void *, int axis, const float point[3])
 {
     if (keyHeld(refreshKeyOf[axis])) {
         drawFIG();
-        copyToScreen();
+        copyToScreen();             // the buffer has no marks
+        markedColumn = -1;
     }
     if (axis == 0)
         drawProgressMarks(point[0]);
