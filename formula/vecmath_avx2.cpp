@@ -191,7 +191,7 @@ static int oneArgument(sleefOne vector, scalarOne scalar, const float *in, float
     return fallbacks;
 }
 
-static int powers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+static int paddedPowers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
 {
     int whole = n / LANES, rest = n % LANES;
     int fallbacks = powerBlocks(scalar, a, b, out, whole);
@@ -204,6 +204,55 @@ static int powers(scalarTwo scalar, const float *a, const float *b, float *out, 
         fallbacks += powerBlocks(scalar, paddedA, paddedB, paddedA, 1);
         for (int k = 0; k < rest; k++)
             out[LANES * whole + k] = paddedA[k];
+    }
+    return fallbacks;
+}
+
+// A negative base with a fractional exponent has no real power: NaN, as
+// the C library gives, with no log or exp. Where a chunk holds at least
+// one in GATHER_SHARE of them, the other pairs are gathered so that log and
+// exp run on them alone (a row of powers of -X by Y values of a fine step
+// has most); each value takes the same path wherever it lies.
+const int GATHER_CHUNK = 256;
+const int GATHER_SHARE = 8;
+
+static bool noRealPower(float base, float exponent)
+{
+    return base < 0 && __builtin_isfinite(base) && __builtin_isfinite(exponent)
+        && exponent != __builtin_truncf(exponent);
+}
+
+static int gatheredPowers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+{
+    float gatheredA[GATHER_CHUNK], gatheredB[GATHER_CHUNK], results[GATHER_CHUNK];
+    short place[GATHER_CHUNK];
+    int none = 0;
+    for (int i = 0; i < n; i++)
+        none += noRealPower(a[i], b[i]);
+    if (none * GATHER_SHARE < n)
+        return paddedPowers(scalar, a, b, out, n);
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+        float x = a[i], y = b[i];
+        if (noRealPower(x, y)) {
+            out[i] = __builtin_nanf("");
+        } else {
+            gatheredA[m] = x, gatheredB[m] = y;
+            place[m++] = (short)i;
+        }
+    }
+    int fallbacks = paddedPowers(scalar, gatheredA, gatheredB, results, m);
+    for (int k = 0; k < m; k++)
+        out[place[k]] = results[k];
+    return fallbacks;
+}
+
+static int powers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+{
+    int fallbacks = 0;
+    for (int first = 0; first < n; first += GATHER_CHUNK) {
+        int count = n - first < GATHER_CHUNK ? n - first : GATHER_CHUNK;
+        fallbacks += gatheredPowers(scalar, a + first, b + first, out + first, count);
     }
     return fallbacks;
 }
