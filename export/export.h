@@ -1,6 +1,6 @@
-// Export: the figure settings rendered without a display into a picture of
+// Export: a figure rendered without a display into a picture of
 // any size, written as a PNG file. Below the shell, above the render core: it
-// reads the figure settings and never starts the screen library, so it runs
+// takes the figure as a value and never starts the screen library, so it runs
 // where there is no display at all.
 #pragma once
 #include <memory>
@@ -33,7 +33,7 @@ enum class exportOutcome {
 // PNG file. Every problem is one line on stderr; a progress line shows on a
 // terminal once the export has run about a second. SIGINT and SIGTERM stop it
 // for as long as it runs.
-exportOutcome exportFigure(const exportRequest &request);
+exportOutcome exportFigure(const figure &fig, const exportRequest &request);
 
 // After an interrupted export: ends the process by the signal that stopped
 // it, so that a calling shell stops its loop as on any Ctrl+C. Returns the
@@ -43,13 +43,14 @@ int endByInterrupt();
 // ---- the steps, for the tests and the tools ----
 
 struct exportPlan {
+    figure fig;                     // what is exported
     float range[9];                 // the figure's ranges with the skips scaled
     long long values[3];            // values each sweep visits; -1: it never ends
     int size;
     int threads;                    // never more than X values, nor than memory allows
 };
 
-exportPlan planExport(const exportRequest &request);
+exportPlan planExport(const figure &fig, const exportRequest &request);
 
 // A grid of cells that is not cleared when it is made: each sweep thread
 // clears its own, so the memory is first touched by the thread that uses it.

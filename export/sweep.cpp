@@ -53,7 +53,7 @@ static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part,
 {
     auto worker = std::make_unique<sweepWorker>();
     worker->cells.resize((size_t)plan.size * plan.size);
-    worker->job = documentJob(worker->cells.data(), plan.size, worker->point);
+    worker->job = figureJob(plan.fig, worker->cells.data(), plan.size, worker->point);
     std::copy(plan.range, plan.range + 9, worker->job.range);
     worker->job.xPart = part;
     worker->job.xParts = plan.threads;

@@ -49,8 +49,8 @@ class Export(harness.AppTestCase):
                 f.write(content)
         return p
 
-    def run_cli(self, *args, env=None):
-        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env)
+    def run_cli(self, *args, env=None, cwd=None):
+        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env, cwd=cwd)
         return r.returncode, r.stdout.decode(), r.stderr.decode()
 
     def export(self, figure, name, *options):
@@ -101,7 +101,7 @@ class Export(harness.AppTestCase):
 
     def test_failures_name_file_and_reason(self):
         blocker, out = self.path('file', b'x'), self.path('o.png')
-        rows = [(['none.fig', out], 2, 'cannot read none.fig: no such file or folder'),
+        rows = [([self.path('none.fig'), out], 2, 'cannot read %s: no such file or folder' % self.path('none.fig')),
                 (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory'),
                 (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker),
                 ([self.figure_with(['X', 'Y', 'Z', '0', '1', '1', '0', '1', '0', '0', '0', '1']), out], 2,
@@ -118,6 +118,31 @@ class Export(harness.AppTestCase):
         os.symlink('file', self.path('link'))       # a link is written through, and stays
         self.export('default', 'link')
         self.assertEqual((os.readlink(self.path('link')), read_png(blocker)[0]), ('file', 480))
+
+    def test_bare_name_found_in_the_data_folder_gallery(self):
+        home, empty, working = self.path('home'), self.path('empty'), self.path('working')
+        user = os.path.join(home, '.local/share/latticegraph/gallery')
+        for folder in (user, empty, os.path.join(working, 'gallery')):
+            os.makedirs(folder)
+        for folder in (user, os.path.join(working, 'gallery')):
+            self.path(os.path.join(folder, 'g.fig'), read(os.path.join(sys.argv[2], 'rose.fig')))
+        env = dict(os.environ, HOME=home, XDG_DATA_HOME='')
+        env.pop('DISPLAY', None)
+        missing = 'latticegraph: cannot read %s: no such file in the working folder %s nor in %s\n'
+        # columns: working folder, arguments, status, message
+        rows = [(empty, ['--export', 'g.fig', 'o.png'], 0, ''),
+                (working, ['--export', 'g.fig', 'o.png'], 0, ''),
+                (empty, ['--export', 'none.fig', 'o.png'], 2, missing % ('none.fig', empty, user)),
+                (working, ['--export', 'none.fig', 'o.png'], 2,
+                 missing % ('none.fig', working, os.path.join(working, 'gallery'))),
+                (empty, ['--export', './g.fig', 'o.png'], 2, 'latticegraph: cannot read ./g.fig: no such file or folder\n'),
+                (empty, ['none.fig'], 2, missing % ('none.fig', empty, user)),
+                (empty, ['g.fig'], 1, 'latticegraph: cannot open a display.')]     # read, then no display
+        for cwd, args, status, message in rows:
+            got = self.run_cli(*args, env=env, cwd=cwd)
+            self.assertEqual(got[:2], (status, ''), (cwd, args))
+            self.assertTrue(got[2].startswith(message), (cwd, args, got[2]))
+        self.assertEqual(sorted(os.listdir(empty) + os.listdir(working)), ['gallery', 'o.png', 'o.png'])
 
     def test_ill_formed_formula_warns_and_draws(self):
         fig = self.figure_with(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
