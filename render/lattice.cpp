@@ -714,7 +714,7 @@ private:
         if (looked)
             grain = grainNow();
         for (long long done = 0; done < perX;) {
-            long long j = done / nZ, k = done % nZ;
+            long long j = done ? done / nZ : 0, k = done ? done % nZ : 0;  // X values of few points divide nothing
             bool zStopped = false;
             point[1] = ys[j];
             if (k == 0) {
@@ -739,7 +739,7 @@ private:
             done = end;
             if (grain == 2)
                 stepDone(2);
-            if (done % nZ == 0) {
+            if (done == perX || done % nZ == 0) {
                 point[2] = zEnd;
                 if (grain >= 1)
                     stepDone(1);

@@ -1,6 +1,9 @@
 // The figure on the screen: the render core and the colour ramp, connected
 // to buffer, the keys and the progress box.
 #include <allegro.h>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <thread>
 #include "render/colour.h"
@@ -45,16 +48,53 @@ int progressColumn(float x, float xMin, float xMax, buttonRect progress)
 struct renderView {
     const figure &fig;
     buttonRect progress;
-    int markedColumn;               // X values that fall on it need no new marks
+    int markedColumn;               // X values that fall on it need no new marks ...
+    float columnFrom, columnTo;     // ... from columnFrom (on it) up to columnTo (off it)
 };
 
+static int markColumn(const renderView &view, float x)
+{
+    return progressColumn(x, view.fig.Range[0], view.fig.Range[1], view.progress);
+}
+
+// Floats in the order of their values, as integers.
+static long long orderOf(float v)
+{
+    int32_t bits = std::bit_cast<int32_t>(v);
+    return bits < 0 ? -(long long)(bits & 0x7fffffff) : bits;
+}
+
+static float floatOfOrder(long long order)
+{
+    return std::bit_cast<float>(order < 0 ? (int32_t)(-order | 0x80000000LL) : (int32_t)order);
+}
+
+// The smallest float above x whose column is not x's. A column changes in
+// one direction as X rises, and past the box's end gives -1, so once it
+// leaves x's column it never comes back; +infinity always has left it.
+static float nextColumnStart(const renderView &view, float x, int column)
+{
+    long long on = orderOf(x), off = orderOf(INFINITY);
+    while (off - on > 1) {
+        long long middle = on + (off - on) / 2;
+        (markColumn(view, floatOfOrder(middle)) == column ? on : off) = middle;
+    }
+    return floatOfOrder(off);
+}
+
+// An X value on the column last marked (most of them, for X sweeps of many
+// values) is known as such without working out its column.
 static void drawProgressMarks(renderView &view, float x)
 {
-    buttonRect box = view.progress;
-    int column = progressColumn(x, view.fig.Range[0], view.fig.Range[1], box);
+    if (x >= view.columnFrom && x < view.columnTo)
+        return;
+    int column = markColumn(view, x);
     if (column < 0 || column == view.markedColumn)
         return;
     view.markedColumn = column;
+    view.columnFrom = x;
+    view.columnTo = nextColumnStart(view, x, column);
+    buttonRect box = view.progress;
     int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
@@ -76,6 +116,7 @@ static void stepDone(void *context, int axis, const float point[3])
         drawFIG(view.fig);
         copyToScreen();             // the buffer has no marks
         view.markedColumn = -1;
+        view.columnFrom = view.columnTo = NAN;
     }
     if (axis == 0)
         drawProgressMarks(view, point[0]);
@@ -110,7 +151,7 @@ void render(const figure &f, buttonRect progress)
     modalActivity rendering;
     backgroundInput sweeping;       // Esc and the F keys are read during the sweep
     drawBox(display(), "Esc to Cancel", progress, rgbColour(128, 128, 128), 4);
-    renderView view{ f, progress, -1 };
+    renderView view{ f, progress, -1, NAN, NAN };
     sweepJob job = figureJob(f, life, AREA_PX, Time);
     job.hooks = sweepHooks{ cancelled, stepDone, &view };
     job.hooks.grain = refreshGrain;
