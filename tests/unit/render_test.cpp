@@ -266,6 +266,30 @@ TEST(ScreenRender, ProgressMarksSpanTheBox)
     EXPECT_FALSE(isGreenMark(LAST_MARK + 1));
 }
 
+// X sweeps of fewer values than the box has columns, of about as many, and
+// of many more (with columns too far left or right for the screen): a mark
+// stands exactly on the column of each X value.
+TEST(ScreenRender, ProgressMarksStandOnTheColumnsOfTheXValues)
+{
+    const float rows[][3] = { { -3, 3, 0.25f }, { 0, 1, 1.0f / 119 }, { -62.8318f, 62.8318f, 0.002f },
+                              { -1e6f, 3, 0.5f }, { 0.1f, 1e9f, 3e5f } };
+    for (auto &row : rows) {
+        headlessSetup();
+        clear(screen);
+        std::copy(row, row + 3, fig.Range);
+        fig.Range[4] = fig.Range[3];        // one point per X value
+        render(fig, PROGRESS_BOX);
+        std::vector<bool> marked(SCREEN_W_PX);
+        for (float x = row[0]; x <= row[1]; x = x + row[2])
+            if (int column = progressColumn(x, row[0], row[1], PROGRESS_BOX); column >= 0)
+                marked[column] = true;
+        int differing = 0;
+        for (int c = PROGRESS_BOX.x; c < PROGRESS_BOX.x + PROGRESS_BOX.w; c++)
+            differing += isGreenMark(c) != marked[c];
+        EXPECT_EQ(differing, 0) << row[0] << " " << row[1] << " " << row[2];
+    }
+}
+
 TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
 {
     headlessSetup();
