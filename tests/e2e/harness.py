@@ -26,6 +26,7 @@ PARK, POINTER_APEX = (639, 479), (255, 248, 255)   # the pointer's top-left pixe
 KEYSYMS = {'.': 'period', '-': 'minus', '\b': 'BackSpace', '(': 'parenleft', ')': 'parenright', '+': 'plus',
            '*': 'asterisk', '/': 'slash', '^': 'asciicircum', ' ': 'space'}
 PROMPT, PROMPT_GREEN = (40, 224, 560, 32), (32, 128, 64)   # the entry prompts' box and face
+FINDING_LINE, FINDING_TEXT = (0, 256, 640, 12), (255, 220, 96)   # a formula's first finding, below the prompt
 BANNER = (0, 224, 640, 32)                  # the full-width banners
 # where a test clicks on the panel (a point inside each button) and the boxes it looks at
 RENDER, X_FORMULA, Y_FORMULA, Z_FORMULA, RED = (560, 16), (517, 72), (560, 72), (600, 72), (517, 224)
