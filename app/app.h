@@ -28,6 +28,6 @@ void drawValueLabel(valueLabel label);
 int findButton(int px, int py);     // button id under the point, or -1
 void scanClicks(int px, int py);    // runs the action of the button under the point
 
-// Keys of the main loop: Ctrl+Z undo, Ctrl+Y and Ctrl+Shift+Z redo, Ctrl+=
-// (Ctrl++) and Ctrl+- the window's scale.
+// Keys of the main loop: Ctrl+Z undo, Ctrl+Y and Ctrl+Shift+Z redo, Ctrl+G
+// the gain that fits the picture, Ctrl+= (Ctrl++) and Ctrl+- the window's scale.
 void dispatchKey(const keyPress &press);

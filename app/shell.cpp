@@ -48,6 +48,7 @@ static const struct {
     { Key::PlusPad,  true, false, scaleUp },      // Ctrl and the keypad's +
     { Key::Minus,    true, false, scaleDown },    // Ctrl+-
     { Key::MinusPad, true, false, scaleDown },    // Ctrl and the keypad's -
+    { Key::G,        true, false, fitGain },
 };
 
 void dispatchKey(const keyPress &press)

@@ -2,7 +2,9 @@
 #pragma once
 
 float getFloat(float initial);
-void getFormula(char *text);        // text holds at least 100 bytes
+// text holds at least 100 bytes; afterKey, when given, draws what goes with
+// the text on the screen after the box, once at the start and after every key.
+void getFormula(char *text, void (*afterKey)(const char *text) = nullptr);
 
 // box.cpp: the green box in the middle of the screen where both prompts show
 // their text. It goes straight to the screen, so the next frame erases it.
@@ -11,5 +13,10 @@ void drawPromptBox(const char *text);
 // room for what accepts() lets in: Backspace removes the last character, a
 // character that accepts() takes is added (its low byte), Enter ends it with
 // true; Esc or the window's close ends it with false. *edited is set once
-// the text changed.
-bool editLine(char *text, int *length, bool (*accepts)(int character, int length), bool *edited);
+// the text changed. afterKey, when given, runs after the box is drawn, at
+// the start and after every key.
+bool editLine(char *text, int *length, bool (*accepts)(int character, int length), bool *edited,
+              void (*afterKey)(const char *text) = nullptr);
+// The first finding for a formula text as typed so far, on one line just
+// below the box (formula/formula.h); nothing there when it has none.
+void drawFindingLine(const char *formulaText);

@@ -30,7 +30,7 @@ static bool appendsCharacter(int character, int length)
     return byte >= 32 && byte != 127 && length < LONGEST_TEXT;
 }
 
-void getFormula(char *text)
+void getFormula(char *text, void (*afterKey)(const char *text))
 {
     modalActivity prompt;
     char work[FORMULA_TEXT];
@@ -39,6 +39,6 @@ void getFormula(char *text)
     // Held keys must not repeat in a text where every character counts; this
     // lasts for the rest of the run, in the numeric entry too.
     stopKeyRepeat();
-    if (editLine(work, &length, appendsCharacter, &edited))
+    if (editLine(work, &length, appendsCharacter, &edited, afterKey))
         memcpy(text, work, length + 1);
 }
