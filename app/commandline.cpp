@@ -213,7 +213,8 @@ static int runExport(const commandLine &command)
     bool isDefault = strcmp(command.figure, "default") == 0;
     if (!loadFigure(isDefault ? nullptr : command.figure))
         return STATUS_USAGE;
-    if (!isDefault && sameFile(command.figure, command.request.outPath)) {
+    bool toFile = strcmp(command.request.outPath, "-") != 0;     // "-" is standard output
+    if (!isDefault && toFile && sameFile(command.figure, command.request.outPath)) {
         fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
         return STATUS_USAGE;
     }

@@ -55,12 +55,20 @@ struct sweepJob {
     // This job records only the X values whose index in the X sweep is
     // xPart modulo xParts, so that several jobs can share one figure.
     int xPart = 0, xParts = 1;
+    // The cells are shared with other jobs sweeping at once: points are
+    // recorded by atomic updates, which give the same cells in any order,
+    // and the cells are not cleared first (whoever shares them clears them
+    // once, before any job starts).
+    bool sharedCells = false;
+    // The cells are 0 already (memory fresh from the system): the sweep
+    // does not clear them, so a page is first touched where a point lands.
+    bool cellsZero = false;
 };
 
 // A job for the figure settings as they are now.
 sweepJob documentJob(int *cells, int size, float *point);
 
-// Clears the job's cells, then sweeps X, Y, Z (each from its minimum while
+// Clears the job's cells (unless they are shared or zero), then sweeps X, Y, Z (each from its minimum while
 // it is at most the maximum, stepping in single precision) and records every
 // point whose X and Y formula values land on the grid: style 0 counts the
 // points of a cell, style 1 keeps its highest truncated Z value above 0.
