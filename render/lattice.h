@@ -75,6 +75,7 @@ sweepJob documentJob(int *cells, int size, float *point);
 // Every path gives the same cells and leaves the point in the same place.
 // Values may be computed ahead of the sweep; with hooks, cells are recorded
 // point by point as the sweep reaches them, and without, an X value's points
-// are recorded at once. Several sweeps may run at once on separate jobs,
-// cells and points, except on the reference path (evaluate reads Time).
+// are recorded at once. Several sweeps may run at once on separate jobs and
+// points, and separate cells unless sharedCells, except on the reference
+// path (evaluate reads Time).
 void sweepLattice(const sweepJob &job);
