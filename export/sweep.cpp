@@ -1,8 +1,9 @@
-// The export's sweep on several threads. Each thread sweeps every value of
-// the figure but records only its share of the X values: into a grid of its
-// own while the grids are small, combined afterwards in an order that does
-// not matter; into one shared grid by atomic updates when a grid per thread
-// would take too much memory.
+// The export's sweep on several threads. The X sweep is cut into runs of
+// consecutive values that the threads take as they finish: each thread
+// records into a grid of its own while the grids are small, combined
+// afterwards in an order that does not matter, or into one shared grid by
+// atomic updates when a grid per thread would take too much memory. A run
+// covers a strip of the picture, so threads seldom update the same memory.
 #include <algorithm>
 #include <atomic>
 #include <barrier>
@@ -106,21 +107,53 @@ static void countPairs(void *context, int axis, const float *)
     worker.pairsDone.store(worker.pairsDone.load(std::memory_order_relaxed) + pairs, std::memory_order_relaxed);
 }
 
-static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, int part, bool countProgress, int *shared)
+static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, bool countProgress, int *shared)
 {
     auto worker = std::make_unique<sweepWorker>();
     if (!shared)
         worker->cells = cellGrid((size_t)plan.size * plan.size);
     worker->job = documentJob(shared ? shared : worker->cells.data(), plan.size, worker->point);
     worker->job.sharedCells = shared != nullptr;
-    worker->job.cellsZero = true;
+    worker->job.keepCells = true;   // fresh grids, and the runs add up
     std::copy(plan.range, plan.range + 9, worker->job.range);
-    worker->job.xPart = part;
-    worker->job.xParts = plan.threads;
     worker->job.hooks = sweepHooks{ stopRequested, countProgress ? countPairs : nullptr, worker.get(), hookDepth(plan),
                                     false };    // an interrupted export writes nothing
     worker->pairsPerX = std::max(plan.values[1], 0LL);
     return worker;
+}
+
+// Runs per thread: enough that a thread that finishes early takes another.
+const int RUNS_PER_THREAD = 4;
+
+// A run of the X sweep: its first and last value, as the whole sweep steps
+// to them. A sweep from first while at most last then visits exactly them.
+struct xRun {
+    float first, last;
+};
+
+static std::vector<xRun> xRuns(const exportPlan &plan)
+{
+    long long count = std::max(plan.values[0], 0LL);
+    long long runs = std::min<long long>(count, plan.threads == 1 ? 1 : (long long)RUNS_PER_THREAD * plan.threads);
+    std::vector<xRun> list;
+    float v = plan.range[0], skip = plan.range[2];
+    for (long long r = 0; r < runs; r++) {
+        xRun run{ v, v };
+        for (long long i = count * r / runs; i < count * (r + 1) / runs; i++, v = v + skip)
+            run.last = v;
+        list.push_back(run);
+    }
+    return list;
+}
+
+// Takes runs until there are none left or the export is stopped.
+static void sweepRuns(sweepWorker &worker, const std::vector<xRun> &runs, std::atomic<size_t> &next)
+{
+    for (size_t r; !interruptRequested() && (r = next++) < runs.size();) {
+        worker.job.range[0] = runs[r].first;
+        worker.job.range[1] = runs[r].last;
+        sweepLattice(worker.job);
+    }
 }
 
 // Counts add, saturating as the sweep's own counts do; depths keep the
@@ -172,7 +205,9 @@ cellGrid sweepExport(const exportPlan &plan, bool countPairs)
         shared = cellGrid((size_t)plan.size * plan.size);
     std::vector<std::unique_ptr<sweepWorker>> workers;
     for (int t = 0; t < plan.threads; t++)
-        workers.push_back(makeWorker(plan, t, countPairs, shared.data()));
+        workers.push_back(makeWorker(plan, countPairs, shared.data()));
+    std::vector<xRun> runs = xRuns(plan);
+    std::atomic<size_t> nextRun{ 0 };
     finishLine finish;
     // Once every part is swept, each thread combines a slice of the cells.
     std::barrier swept((std::ptrdiff_t)workers.size());
@@ -181,7 +216,7 @@ cellGrid sweepExport(const exportPlan &plan, bool countPairs)
         std::vector<std::jthread> threads;
         for (size_t t = 0; t < workers.size(); t++)
             threads.emplace_back([&, t] {
-                sweepLattice(workers[t]->job);
+                sweepRuns(*workers[t], runs, nextRun);
                 swept.arrive_and_wait();
                 combine(workers, cellCount * t / workers.size(), cellCount * (t + 1) / workers.size());
                 std::lock_guard<std::mutex> hold(finish.lock);

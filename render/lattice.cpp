@@ -489,7 +489,7 @@ static bool sweepBatched(const sweepJob &job)
 
 void sweepLattice(const sweepJob &job)
 {
-    if (!job.sharedCells && !job.cellsZero)
+    if (!job.sharedCells && !job.keepCells)
         memset(job.cells, 0, (size_t)job.size * job.size * sizeof job.cells[0]);
     if (job.path == evaluation::reference) {
         referenceEngine engine{ {}, job };

@@ -60,15 +60,17 @@ struct sweepJob {
     // and the cells are not cleared first (whoever shares them clears them
     // once, before any job starts).
     bool sharedCells = false;
-    // The cells are 0 already (memory fresh from the system): the sweep
-    // does not clear them, so a page is first touched where a point lands.
-    bool cellsZero = false;
+    // The sweep adds to the cells as they are instead of clearing them
+    // first: memory fresh from the system is zero already (its pages are
+    // then first touched where points land), and a sweep done in parts adds
+    // them together.
+    bool keepCells = false;
 };
 
 // A job for the figure settings as they are now.
 sweepJob documentJob(int *cells, int size, float *point);
 
-// Clears the job's cells (unless they are shared or zero), then sweeps X, Y, Z (each from its minimum while
+// Clears the job's cells (unless they are shared or kept), then sweeps X, Y, Z (each from its minimum while
 // it is at most the maximum, stepping in single precision) and records every
 // point whose X and Y formula values land on the grid: style 0 counts the
 // points of a cell, style 1 keeps its highest truncated Z value above 0.
