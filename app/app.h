@@ -2,13 +2,20 @@
 // clicks to the panel's actions. The top layer: it includes the feature
 // folders and the screen layer; nothing includes it.
 #pragma once
+#include "figure/figure.h"
+#include "ui/input.h"
+#include "ui/screen.h"
 
 extern unsigned char game;          // the main loop runs while it is nonzero
+extern int ColorCur;                // the stop the Red, Green and Blue buttons edit (0-based)
 
-// false after saying on stderr why the program cannot run. With
-// figureLoaded the figure settings already hold a figure read from a file,
-// which is shown as if chosen with Load; otherwise the defaults are set.
-bool startup(const char *figureLoaded = nullptr);  // the path of a figure already read, if any
+// The panel's "Loading Bar": render progress, and the note after a save.
+const buttonRect PROGRESS_BOX = { 496, 368, 128, 32 };
+
+// false after saying on stderr why the program cannot run. With loaded the
+// window opens on that figure (read from a file, as if chosen with Load);
+// otherwise on the default figure.
+bool startup(const figure *loaded = nullptr, const char *loadedPath = nullptr);
 void mainLoop();
 void shutdown();
 
@@ -19,3 +26,6 @@ void drawPanel();                   // every row of the panel into buffer
 void drawValueLabel(valueLabel label);
 int findButton(int px, int py);     // button id under the point, or -1
 void scanClicks(int px, int py);    // runs the action of the button under the point
+
+// Keys of the main loop: Ctrl+Z undo, Ctrl+Y and Ctrl+Shift+Z redo.
+void dispatchKey(const keyPress &press);

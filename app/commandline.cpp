@@ -1,11 +1,13 @@
 // Parsing the command line, the usage text, and the dispatch to the window
 // or the export.
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 #include "app/app.h"
 #include "app/commandline.h"
@@ -21,6 +23,7 @@ static const char *const USAGE[] = {
     "Usage: latticegraph [FIGURE.fig]",
     "       latticegraph --export FIGURE.fig|default OUT.png [--size N] [--refine X,Y,Z] [--threads N]",
     "Opens the window with FIGURE.fig loaded (or the default figure), or exports a figure as a PNG file.",
+    "A FIGURE named without a folder that the working folder lacks is read from the data folder's gallery/.",
     "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT (- for standard",
     "                       output); no display needed",
     "  --size N             the picture is N x N pixels, N even from 16 to 16384 (default 480)",
@@ -175,26 +178,49 @@ commandLine parseCommandLine(int argc, const char *const *argv)
 
 // ---- running ----
 
-// The settings as a Load of path leaves them at start: the defaults, then
-// every field the file holds. No path: the defaults alone.
-static bool loadFigure(const char *path)
+// The figure as a Load of path leaves it at start: the defaults, then every
+// field the file holds. No path: the defaults alone.
+static bool loadFigure(const char *path, figure &into)
 {
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
     const char *reason = "";
-    if (!path || readFIG(path, &reason))
+    if (!path)
+        into = defaultFigure();
+    if (!path || readFigureOverDefaults(path, into, &reason))
         return true;
     fprintf(stderr, "latticegraph: cannot read %s: %s\n", path, reason);
     return false;
 }
 
-// The figure is read before the display opens: an unreadable file opens no window.
-static int runWindow(const char *figure)
+// A bare name (no folder in it) that the working folder does not have is
+// looked for in the data folder's gallery/, where the window keeps figures,
+// so that "latticegraph rose.fig" finds the starter figure from anywhere.
+// The file to read goes to *path; false, after naming both places, when
+// neither has it.
+static bool findFigure(const char *given, std::string *path)
 {
-    if (figure && !loadFigure(figure))
+    *path = given;
+    if (given[0] == 0 || strchr(given, '/') || access(given, F_OK) == 0 || errno != ENOENT)
+        return true;
+    std::string folder = dataFolderPath();
+    std::string gallery = folder.empty() ? "the data folder (no home folder is known)" : folder + "/gallery";
+    if (!folder.empty() && access((gallery + "/" + given).c_str(), F_OK) == 0) {
+        *path = gallery + "/" + given;
+        return true;
+    }
+    char here[PATH_MAX];
+    fprintf(stderr, "latticegraph: cannot read %s: no such file in the working folder %s nor in %s\n", given,
+            getcwd(here, sizeof here) ? here : ".", gallery.c_str());
+    return false;
+}
+
+// The figure is read before the display opens: an unreadable file opens no window.
+static int runWindow(const char *path)
+{
+    std::string found;
+    figure loaded;
+    if (path && !(findFigure(path, &found) && loadFigure(found.c_str(), loaded)))
         return STATUS_USAGE;
-    if (!startup(figure))
+    if (!startup(path ? &loaded : nullptr, path ? found.c_str() : nullptr))
         return STATUS_FAILED;
     mainLoop();
     shutdown();
@@ -212,14 +238,18 @@ static bool sameFile(const char *a, const char *b)
 static int runExport(const commandLine &command)
 {
     bool isDefault = strcmp(command.figure, "default") == 0;
-    if (!loadFigure(isDefault ? nullptr : command.figure))
+    std::string path;
+    if (!isDefault && !findFigure(command.figure, &path))
+        return STATUS_USAGE;
+    figure fig;
+    if (!loadFigure(isDefault ? nullptr : path.c_str(), fig))
         return STATUS_USAGE;
     bool toFile = strcmp(command.request.outPath, "-") != 0;     // "-" is standard output
-    if (!isDefault && toFile && sameFile(command.figure, command.request.outPath)) {
+    if (!isDefault && toFile && sameFile(path.c_str(), command.request.outPath)) {
         fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
         return STATUS_USAGE;
     }
-    switch (exportFigure(command.request)) {
+    switch (exportFigure(fig, command.request)) {
     case exportOutcome::written:
         return STATUS_DONE;
     case exportOutcome::refused:

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 #include "app/datafolder.h"
+#include "io/figurename.h"
 #include "io/replace.h"
 
 // The installed starter gallery: LATTICE_DATA_RELATIVE is the data folder
@@ -96,9 +97,8 @@ static std::vector<std::string> figureFiles(const std::string &folder)
         return names;
     while (const dirent *entry = readdir(list)) {
         std::string name = entry->d_name;
-        bool figure = name[0] != '.' && name.size() > 4 && name.compare(name.size() - 4, 4, ".fig") == 0;
         struct stat info;
-        if (figure && stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (isFigureName(entry->d_name) && stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
             names.push_back(name);
     }
     closedir(list);
@@ -199,9 +199,16 @@ bool enterDataFolder()
     return false;
 }
 
+std::string dataFolderPath()
+{
+    std::string working = workingFolder();
+    return hasGallery(working) ? working : userFolder(getenv("XDG_DATA_HOME"), homeFolder());
+}
+
 std::string dataFolderDescription()
 {
-    const char *parts = " (figures in gallery/, screenshots in Screenshots/)";
+    const char *parts = " (figures in gallery/, screenshots in Screenshots/, the history of figures that Ctrl+Z "
+                        "walks back through in figure-history.txt: remove that file to clear it)";
     std::string working = workingFolder();
     if (hasGallery(working))
         return "Data folder: the working folder " + working + ", as it has a gallery/ folder" + parts;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include "app/app.h"
+#include "app/document.h"
 #include "figure/figure.h"
 #include "files/files.h"
 #include "prompts/prompts.h"
@@ -12,26 +13,32 @@
 #include "ui/view.h"
 
 // ---- actions ----
+// Each works on a copy of the current figure and hands the result to
+// changeFigure, which makes it an undo step when it differs.
 
-static void renderFigure(int)
+int ColorCur;                       // the stop the Red, Green and Blue buttons edit; not part of the figure
+
+static void renderAction(int)
 {
-    render();
-    drawFIG();
+    renderFigure();
 }
-
-static myFormula *const recordOf[3] = { &myXForm, &myYForm, &myZForm };
-static char *const textOf[3] = { aXForm, aYForm, aZForm };
 
 // Recompiled even when cancelled, so a formula with R gets new random constants.
 static void editFormula(int axis)
 {
-    getFormula(textOf[axis]);
-    *recordOf[axis] = toFormula(textOf[axis]);
+    figure next = currentFigure();
+    char text[FORMULA_TEXT];
+    snprintf(text, sizeof text, "%s", formulaText(next, axis));
+    getFormula(text);
+    setFormula(next, axis, text);
+    changeFigure(next);
 }
 
 static void editRange(int index)
 {
-    Range[index] = getFloat(Range[index]);
+    figure next = currentFigure();
+    next.Range[index] = getFloat(next.Range[index]);
+    changeFigure(next);
 }
 
 // Colour channels are integers; a typed value beyond the int range (or NaN)
@@ -49,9 +56,11 @@ static int truncToInt(float value)
 
 static void editChannel(int channel)
 {
-    int &c = Color[ColorCur * 3 + channel];
+    figure next = currentFigure();
+    int &c = next.Color[ColorCur * 3 + channel];
     c = truncToInt(getFloat((float)c));
-    drawFIG();
+    changeFigure(next);
+    paintFigure();
 }
 
 // No wrap-around: at the first or the last stop the click does nothing.
@@ -71,34 +80,46 @@ static const char *const styleBanner[2] = {
 
 static void selectStyle(int newStyle)
 {
-    if (style == newStyle)
+    if (currentFigure().style == newStyle)
         return;
-    style = (unsigned char)newStyle;
-    drawValueLabel(VALUE_STYLE);
+    figure next = currentFigure();
+    next.style = (unsigned char)newStyle;
+    changeFigure(next);
     showBanner(styleBanner[newStyle]);
 }
 
 static void stepPow(int step)
 {
-    if ((step > 0 && ColorPow == INT_MAX) || (step < 0 && ColorPow == INT_MIN))
+    figure next = currentFigure();
+    if ((step > 0 && next.ColorPow == INT_MAX) || (step < 0 && next.ColorPow == INT_MIN))
         return;
-    ColorPow += step;
-    drawValueLabel(VALUE_POW);
-    drawFIG();
+    next.ColorPow += step;
+    changeFigure(next, changeKind::gain);
+    paintFigure();
 }
 
+// Fields the file lacks keep the current values.
 static void loadFigure(int)
 {
-    if (loadFIG()) {
-        drawValueLabel(VALUE_STYLE);
-        drawValueLabel(VALUE_POW);
-        render();
+    figure next = currentFigure();
+    if (loadFIG(next)) {
+        changeFigure(next);
+        renderFigure();
     }
-    drawFIG();
+    paintFigure();
 }
 
-static void saveFigure(int) { saveFIG(); }
-static void takeScreenshot(int) { printscreen(); }
+// How long "Saved NAME" stays in the Loading Bar box.
+const double SAVED_NOTE_S = 2.0;
+
+static void noteSaved(const std::string &name)
+{
+    if (!name.empty())
+        showNote("Saved " + name, PROGRESS_BOX, rgbColour(48, 192, 96), SAVED_NOTE_S);
+}
+
+static void saveFigure(int) { noteSaved(saveFIG(currentFigure())); }
+static void takeScreenshot(int) { noteSaved(printscreen()); }
 static void quit(int) { game = 0; }
 
 // ---- the rows ----
@@ -118,8 +139,9 @@ struct panelRow {
 // in the stop-count and Pow rows, where "+" has the lower id. The stop count
 // stays at four, so its "-" and "+" have no action. Range buttons carry their
 // index in Range: per axis minimum, maximum, skip.
+// label, box, colour r g b, border, id, action, argument, value label
 static const panelRow panelRows[] = {
-    { "Render",      { 496,   0, 128, 32 },  64, 128, 255, 4,  0, renderFigure,   0,  VALUE_NONE },
+    { "Render",      { 496,   0, 128, 32 },  64, 128, 255, 4,  0, renderAction,   0,  VALUE_NONE },
     { "Formulas",    { 496,  32, 128, 32 }, 128, 128, 128, 4, -1, nullptr,        0,  VALUE_NONE },
     { "X",           { 496,  64,  43, 16 },  64, 128, 255, 4,  1, editFormula,    0,  VALUE_NONE },
     { "Y",           { 539,  64,  43, 16 },  64, 128, 255, 4,  2, editFormula,    1,  VALUE_NONE },
@@ -165,8 +187,8 @@ static void labelText(const panelRow &row, char *text, int size)
 {
     switch (row.value) {
     case VALUE_STOP:  snprintf(text, size, "Color %d", ColorCur + 1); break;
-    case VALUE_STYLE: snprintf(text, size, "Style %d", style + 1); break;
-    case VALUE_POW:   snprintf(text, size, "Pow %d", ColorPow); break;
+    case VALUE_STYLE: snprintf(text, size, "Style %d", currentFigure().style + 1); break;
+    case VALUE_POW:   snprintf(text, size, "Pow %d", currentFigure().ColorPow); break;
     default:          snprintf(text, size, "%s", row.label); break;
     }
 }
@@ -175,8 +197,7 @@ static void drawRow(const panelRow &row)
 {
     char text[32];
     labelText(row, text, sizeof text);
-    drawButton(buffer, text, row.box.x, row.box.y, row.box.w, row.box.h,
-               rgbColour(row.r, row.g, row.b), row.border, row.id);
+    drawButton(buffer, text, row.box.x, row.box.y, row.box.w, row.box.h, rgbColour(row.r, row.g, row.b), row.border);
 }
 
 void drawPanel()
@@ -194,10 +215,10 @@ void drawValueLabel(valueLabel label)
 
 int findButton(int px, int py)
 {
-    for (int id = 0; id < BUTTON_SLOTS; id++) {
-        const buttonRect &b = aButton[id];
-        if (b.x <= px && px < b.x + b.w && b.y <= py && py < b.y + b.h)
-            return id;
+    for (const panelRow &row : panelRows) {
+        const buttonRect &b = row.box;
+        if (row.id >= 0 && b.x <= px && px < b.x + b.w && b.y <= py && py < b.y + b.h)
+            return row.id;
     }
     return -1;
 }

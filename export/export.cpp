@@ -39,20 +39,18 @@ static std::string shownText(const char *text)
 }
 
 // The X and Y formulas always decide where a point lands; Z only in style 2.
-static void warnDrawsNothing()
+static void warnDrawsNothing(const figure &fig)
 {
-    const myFormula *forms[3] = { &myXForm, &myYForm, &myZForm };
-    const char *texts[3] = { aXForm, aYForm, aZForm };
-    int used = style == STYLE_HIGHEST_Z ? 3 : 2;
+    int used = fig.style == STYLE_HIGHEST_Z ? 3 : 2;
     for (int f = 0; f < used; f++) {
-        formulaFault fault = faultOf(*forms[f]);
+        formulaFault fault = faultOf(formulaRecord(fig, f));
         if (fault != FAULT_NONE)
             fprintf(stderr, "warning: %c formula \"%s\" %s; it draws nothing\n", AXIS_NAME[f],
-                    shownText(texts[f]).c_str(), faultText(fault));
+                    shownText(formulaText(fig, f)).c_str(), faultText(fault));
     }
-    if (style != STYLE_COUNTS && style != STYLE_HIGHEST_Z)
+    if (fig.style != STYLE_COUNTS && fig.style != STYLE_HIGHEST_Z)
         fprintf(stderr, "warning: the figure's style field is %d, neither 0 (Style 1) nor 1 (Style 2); "
-                        "the picture is empty\n", style);
+                        "the picture is empty\n", fig.style);
 }
 
 static int processorCount()
@@ -82,13 +80,14 @@ static bool sharesGrid(int size, int threads)
     return threads > 1 && (double)size * size * sizeof(int) * threads > PRIVATE_GRIDS_BYTES;
 }
 
-exportPlan planExport(const exportRequest &request)
+exportPlan planExport(const figure &fig, const exportRequest &request)
 {
     exportPlan plan;
+    plan.fig = fig;
     double factor[3] = { (double)AREA_PX / request.size, (double)AREA_PX / request.size, 1.0 };
     if (request.refineGiven)
         memcpy(factor, request.refine, sizeof factor);
-    memcpy(plan.range, Range, sizeof plan.range);
+    memcpy(plan.range, fig.Range, sizeof plan.range);
     for (int a = 0; a < 3; a++) {
         float *axis = plan.range + 3 * a;
         axis[2] = (float)((double)axis[2] * factor[a]);
@@ -103,7 +102,7 @@ exportPlan planExport(const exportRequest &request)
 static std::string skipShown(const exportPlan &plan, int axis)
 {
     char text[100];
-    float skip = Range[3 * axis + 2], scaled = plan.range[3 * axis + 2];
+    float skip = plan.fig.Range[3 * axis + 2], scaled = plan.range[3 * axis + 2];
     if (scaled == skip)
         snprintf(text, sizeof text, "%g", (double)skip);
     else
@@ -211,6 +210,7 @@ static bool rowWritten(void *context, int y)
 struct picturePainter {
     const int *cells;
     int size;
+    int gain;
     uint32_t palette[RAMP_TOP + 1];
 };
 
@@ -220,14 +220,15 @@ static void paintRows(void *context, int first, int count, uint32_t *out)
     std::vector<uint32_t *> rows(count);
     for (int r = 0; r < count; r++)
         rows[r] = out + (size_t)r * painter.size;
-    paintCells(painter.cells, painter.size, ColorPow, painter.palette, rows.data(), first, first + count);
+    paintCells(painter.cells, painter.size, painter.gain, painter.palette, rows.data(), first, first + count);
 }
 
-static bool writePicture(const cellGrid &cells, int size, int threads, const char *path, int *error)
+static bool writePicture(const cellGrid &cells, const exportPlan &plan, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
-    buildRamp(Color, ramp);
-    picturePainter painter{ cells.data(), size, {} };
+    buildRamp(plan.fig.Color, ramp);
+    int size = plan.size, threads = plan.threads;
+    picturePainter painter{ cells.data(), size, plan.fig.ColorPow, {} };
     for (int v = 0; v <= RAMP_TOP; v++)
         painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
     writeProgress progress{ .size = size };
@@ -246,7 +247,7 @@ static exportOutcome renderAndWrite(const exportRequest &request, const exportPl
     if (interruptRequested())
         return exportOutcome::interrupted;
     int error = 0;
-    if (writePicture(cells, plan.size, plan.threads, path.c_str(), &error))
+    if (writePicture(cells, plan, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;
@@ -269,10 +270,10 @@ static std::string outputPath(const char *outPath)
     return path;
 }
 
-exportOutcome exportFigure(const exportRequest &request)
+exportOutcome exportFigure(const figure &fig, const exportRequest &request)
 {
-    warnDrawsNothing();
-    exportPlan plan = planExport(request);
+    warnDrawsNothing(fig);
+    exportPlan plan = planExport(fig, request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;
     std::string path = outputPath(request.outPath);

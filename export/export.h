@@ -1,6 +1,6 @@
-// Export: the figure settings rendered without a display into a picture of
+// Export: a figure rendered without a display into a picture of
 // any size, written as a PNG file. Below the shell, above the render core: it
-// reads the figure settings and never starts the screen library, so it runs
+// takes the figure as a value and never starts the screen library, so it runs
 // where there is no display at all.
 #pragma once
 #include <cstddef>
@@ -31,7 +31,7 @@ enum class exportOutcome {
 // PNG file. Every problem is one line on stderr; a progress line shows on a
 // terminal once the export has run about a second. SIGINT and SIGTERM stop it
 // for as long as it runs.
-exportOutcome exportFigure(const exportRequest &request);
+exportOutcome exportFigure(const figure &fig, const exportRequest &request);
 
 // After an interrupted export: ends the process by the signal that stopped
 // it, so that a calling shell stops its loop as on any Ctrl+C. Returns the
@@ -41,6 +41,7 @@ int endByInterrupt();
 // ---- the steps, for the tests and the tools ----
 
 struct exportPlan {
+    figure fig;                     // what is exported
     float range[9];                 // the figure's ranges with the skips scaled
     long long values[3];            // values each sweep visits; -1: it never ends
     int size;
@@ -48,7 +49,7 @@ struct exportPlan {
     bool sharedGrid;                // the threads record into one grid, by atomic updates
 };
 
-exportPlan planExport(const exportRequest &request);
+exportPlan planExport(const figure &fig, const exportRequest &request);
 
 // A grid of cells in memory of its own, zero when made: the pages are
 // first touched by the sweep that records into them, and a large grid is

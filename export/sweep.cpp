@@ -112,7 +112,7 @@ static std::unique_ptr<sweepWorker> makeWorker(const exportPlan &plan, bool coun
     auto worker = std::make_unique<sweepWorker>();
     if (!shared)
         worker->cells = cellGrid((size_t)plan.size * plan.size);
-    worker->job = documentJob(shared ? shared : worker->cells.data(), plan.size, worker->point);
+    worker->job = figureJob(plan.fig, shared ? shared : worker->cells.data(), plan.size, worker->point);
     worker->job.sharedCells = shared != nullptr;
     worker->job.keepCells = true;   // fresh grids, and the runs add up
     std::copy(plan.range, plan.range + 9, worker->job.range);

@@ -1,6 +1,7 @@
 // Figure files: one line of 26 whitespace-separated fields holding the three
 // formula texts, the nine range values, the four colour stops, the style and
 // the colour power.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,7 +12,8 @@
 #include "io/reason.h"
 #include "io/replace.h"
 
-FILE *loadFile;
+// The figure file being read or written, and the figure it comes from or goes to.
+static FILE *loadFile;
 
 // The reals are already texts here (see realText); the reader takes each
 // of them with "%f".
@@ -70,28 +72,34 @@ static void realText(float value, char *text)
         snprintf(text, REAL_TEXT, "%.*g", digits, (double)value);
 }
 
-static bool writeFields()
+static int writeFields(const figure &f, char *line, size_t size)
 {
     char x[FORMULA_TEXT], y[FORMULA_TEXT], z[FORMULA_TEXT], r[9][REAL_TEXT];
-    makeFileWord(aXForm, x);
-    makeFileWord(aYForm, y);
-    makeFileWord(aZForm, z);
+    makeFileWord(f.aXForm, x);
+    makeFileWord(f.aYForm, y);
+    makeFileWord(f.aZForm, z);
     for (int i = 0; i < 9; i++)
-        realText(Range[i], r[i]);
-    int written = fprintf(loadFile, FIG_FORMAT, x, y, z,
+        realText(f.Range[i], r[i]);
+    const int *c = f.Color;
+    return snprintf(line, size, FIG_FORMAT, x, y, z,
         r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8],
-        Color[0], Color[1], Color[2], Color[3], Color[4], Color[5],
-        Color[6], Color[7], Color[8], Color[9], Color[10], Color[11],
-        (int)style, ColorPow);
-    return written >= 0 && fflush(loadFile) == 0 && !ferror(loadFile);
+        c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11],
+        (int)f.style, f.ColorPow);
 }
 
-static bool writeRecord(FILE *file, void *)
+size_t figureRecord(const figure &f, char *text, size_t size)
 {
-    loadFile = file;
-    bool written = writeFields();
-    loadFile = nullptr;
-    return written;
+    useCNumbers();
+    int length = writeFields(f, text, size);
+    restoreLocale();
+    return length < 0 ? 0 : std::min((size_t)length, size - 1);
+}
+
+static bool writeRecord(FILE *file, void *context)
+{
+    static char line[FIGURE_FILE_LIMIT];
+    size_t length = figureRecord(*(const figure *)context, line, sizeof line);
+    return fwrite(line, 1, length, file) == length && fflush(file) == 0 && !ferror(file);
 }
 
 static bool fail(const char **reason, const char *text)
@@ -117,15 +125,13 @@ static const char *notRegularReason(mode_t mode)
 
 // A full disk shows up at the flush, the sync or the close, not at the
 // formatted write; replaceFile sees all of them.
-bool writeFIG(const char *path, const char **reason)
+bool writeFIG(const char *path, const figure &f, const char **reason)
 {
     struct stat info;
     if (stat(path, &info) == 0 && !S_ISREG(info.st_mode))
         return fail(reason, notRegularReason(info.st_mode));
     int error = 0;
-    useCNumbers();
-    bool written = replaceFile(path, writeRecord, nullptr, &error);
-    restoreLocale();
+    bool written = replaceFile(path, writeRecord, const_cast<figure *>(&f), &error);
     return written || fail(reason, reasonText(error));
 }
 
@@ -150,29 +156,53 @@ static bool scanInteger(int *value)
     return fscanf(loadFile, "%d", value) == 1;
 }
 
-static bool scanStyle()
+static bool scanStyle(unsigned char *style)
 {
     int value;
     if (!scanInteger(&value))
         return false;
-    style = (unsigned char)(value & 0xFF);
+    *style = (unsigned char)(value & 0xFF);
     return true;
 }
 
 // Fields are stored as they convert; the first one that does not convert
 // ends the scan and every later setting keeps its value.
-static void scanFields()
+static void scanFields(figure &f)
 {
-    if (!scanText(aXForm) || !scanText(aYForm) || !scanText(aZForm))
+    if (!scanText(f.aXForm) || !scanText(f.aYForm) || !scanText(f.aZForm))
         return;
     for (int i = 0; i < 9; i++)
-        if (!scanReal(&Range[i]))
+        if (!scanReal(&f.Range[i]))
             return;
     for (int i = 0; i < 12; i++)
-        if (!scanInteger(&Color[i]))
+        if (!scanInteger(&f.Color[i]))
             return;
-    if (scanStyle())
-        scanInteger(&ColorPow);
+    if (scanStyle(&f.style))
+        scanInteger(&f.ColorPow);
+}
+
+// The bytes are scanned from memory with the same conversions as ever, so a
+// record reads exactly as it did when it was scanned from the disk. The
+// formulas are recompiled whatever the record held.
+static bool scanBytes(const char *bytes, size_t size, figure &into)
+{
+    if (size > 0) {
+        loadFile = fmemopen(const_cast<char *>(bytes), size, "r");
+        if (!loadFile)
+            return false;
+        useCNumbers();
+        scanFields(into);
+        restoreLocale();
+        fclose(loadFile);
+        loadFile = nullptr;
+    }
+    compileFormulas(into);
+    return true;
+}
+
+void scanFigureRecord(const char *bytes, size_t size, figure &into)
+{
+    scanBytes(bytes, size, into);
 }
 
 // Up to FIGURE_FILE_LIMIT + 1 bytes: one more than a figure may have tells
@@ -221,22 +251,21 @@ static ssize_t readFigureBytes(const char *path, char *bytes, const char **reaso
     return size;
 }
 
-// The bytes are scanned from memory with the same conversions as ever, so a
-// file reads exactly as it did when it was scanned from the disk.
-bool readFIG(const char *path, const char **reason)
+bool readFIG(const char *path, figure &into, const char **reason)
 {
     static char bytes[FIGURE_FILE_LIMIT + 1];
     ssize_t size = readFigureBytes(path, bytes, reason);
     if (size < 0)
         return false;
-    loadFile = fmemopen(bytes, size, "r");
-    if (!loadFile)
+    figure read = into;
+    if (!scanBytes(bytes, size, read))
         return fail(reason, reasonText(errno));
-    useCNumbers();
-    scanFields();
-    restoreLocale();
-    fclose(loadFile);
-    loadFile = nullptr;
-    compileFormulas();
+    into = read;
     return true;
+}
+
+bool readFigureOverDefaults(const char *path, figure &into, const char **reason)
+{
+    into = defaultFigure();
+    return readFIG(path, into, reason);
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include "figure/figure.h"
 #include "files/files.h"
+#include "io/figurename.h"
 #include "io/reason.h"
 #include "prompts/prompts.h"
 #include "ui/display.h"
@@ -56,8 +57,7 @@ static int compareEntries(const void *a, const void *b)
 // A figure file: a visible regular file (or a link to one) named *.fig.
 static bool isFigureFile(const char *name)
 {
-    size_t length = strlen(name);
-    if (name[0] == '.' || length < 4 || strcmp(name + length - 4, ".fig") != 0 || length >= ENTRY_NAME)
+    if (!isFigureName(name) || strlen(name) >= ENTRY_NAME)
         return false;
     char path[8 + ENTRY_NAME];
     snprintf(path, sizeof path, "gallery/%s", name);
@@ -109,7 +109,7 @@ static void drawEntry(int i, const char *label, int colour)
     if (i >= VISIBLE_ENTRIES)
         return;
     int column = i / COLUMN_ENTRIES, row = i % COLUMN_ENTRIES;
-    drawButton(buffer, label, column * ENTRY_W, row * ENTRY_H, ENTRY_W, ENTRY_H, colour, 2, -1);
+    drawButton(buffer, label, column * ENTRY_W, row * ENTRY_H, ENTRY_W, ENTRY_H, colour, 2);
 }
 
 static void drawEntries()
@@ -135,12 +135,12 @@ static void entryPath(int e, char *path, int size)
 
 // A file that is refused (not a figure file, gone, unreadable) leaves the
 // settings as they were; the banner says why and the list stays open.
-static browserOutcome loadEntry(int e)
+static browserOutcome loadEntry(int e, figure &into)
 {
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
     const char *reason = "";
-    if (readFIG(path, &reason)) {
+    if (readFIG(path, into, &reason)) {
         showFigureName(path);
         return CLOSE_CHOSEN;
     }
@@ -148,17 +148,24 @@ static browserOutcome loadEntry(int e)
     return STAY_OPEN;
 }
 
+// The orange question box over the list: true only for Y; N or Esc answer no.
+static bool askYes(const char *question, const char *name)
+{
+    char prompt[ENTRY_NAME + 40];
+    snprintf(prompt, sizeof prompt, question, name);
+    drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
+    while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
+        idle();
+    pictureChanged();               // the box goes with the next frame
+    return keyHeld(Key::Y);
+}
+
 // Only Y removes the file; N or Esc leaves it. A file that stays (a
 // read-only gallery, a folder put in its place) is reported, and the list
 // stays open, since the name in it is still there.
 static browserOutcome confirmDelete(int e)
 {
-    char prompt[ENTRY_NAME + 40];
-    snprintf(prompt, sizeof prompt, "Delete %s? Y for yes, N for no.", entryName[e]);
-    drawBox(display(), prompt, PROMPT_BOX, rgbColour(255, 128, 64), 6);
-    while (!cancelRequested() && !keyHeld(Key::Y) && !keyHeld(Key::N))
-        idle();
-    if (!keyHeld(Key::Y))
+    if (!askYes("Delete %s? Y for yes, N for no.", entryName[e]))
         return STAY_OPEN;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
@@ -168,20 +175,20 @@ static browserOutcome confirmDelete(int e)
     return STAY_OPEN;
 }
 
-static browserOutcome loadBrowserFrame(int *clickState)
+static browserOutcome loadBrowserFrame(int *clickState, figure &into)
 {
     browserOutcome outcome = cancelRequested() ? CLOSE : STAY_OPEN;
     frameInput input = nextFrame(clickState, false);
     int e = slotUnder(input.x, input.y);
     bool onEntry = e >= 0 && e < entryCount;
     if (input.click && onEntry)
-        outcome = loadEntry(e);
+        outcome = loadEntry(e, into);
     if (keyHeld(Key::Del) && onEntry && confirmDelete(e) == CLOSE)
         outcome = CLOSE;
     return outcome;
 }
 
-bool loadFIG()
+bool loadFIG(figure &into)
 {
     modalActivity browser;
     listGallery();
@@ -189,7 +196,7 @@ bool loadFIG()
     browserOutcome outcome = entryCount == 0 ? CLOSE : STAY_OPEN;
     int clickState = CLICK_NONE;
     while (outcome == STAY_OPEN) {
-        outcome = loadBrowserFrame(&clickState);
+        outcome = loadBrowserFrame(&clickState, into);
         idle();
     }
     waitKeyRelease(Key::Esc);
@@ -200,65 +207,79 @@ bool loadFIG()
 
 // The first save creates the gallery folder; a figure that still cannot be
 // written is reported, never lost without a word, and a file it would have
-// replaced keeps what it held.
-static void saveFigure(const char *path)
+// replaced keeps what it held. True when the file holds the figure.
+static bool saveFigure(const char *path, const figure &f)
 {
     mkdir("gallery", 0755);
     const char *reason = "";
-    if (writeFIG(path, &reason))
+    if (writeFIG(path, f, &reason)) {
         showFigureName(path);
-    else
-        reportFailure("write", path, reason);
+        return true;
+    }
+    reportFailure("write", path, reason);
+    return false;
 }
 
-static void saveOverEntry(int e)
+enum saveOutcome { SAVE_NONE, SAVE_WRITTEN, SAVE_FAILED };
+
+// An existing figure is replaced only after Y; N or Esc write nothing and
+// the list stays open, so Esc is waited out here (at the delete question it
+// closes the list as well).
+static saveOutcome saveOverEntry(int e, const figure &f)
 {
+    bool yes = askYes("Replace %s? Y for yes, N for no.", entryName[e]);
+    waitKeyRelease(Key::Esc);
+    if (!yes)
+        return SAVE_NONE;
     char path[8 + ENTRY_NAME];
     entryPath(e, path, sizeof path);
-    saveFigure(path);
+    return saveFigure(path, f) ? SAVE_WRITTEN : SAVE_FAILED;
 }
 
 // An empty name (Esc, or Enter on nothing) saves nothing and keeps the browser open.
-static bool saveNewFile()
+static saveOutcome saveNewFile(const figure &f, std::string &name)
 {
-    char name[FORMULA_TEXT] = "";
+    char typed[FORMULA_TEXT] = "";
     drawBox(display(), "Type in a name. The '.fig' is automatically added.",
             NOTE_BOX, rgbColour(48, 192, 96), 6);
-    getFormula(name);
-    if (name[0] == 0)
-        return false;
-    char path[8 + FORMULA_TEXT + 4];
-    snprintf(path, sizeof path, "gallery/%s.fig", name);
-    saveFigure(path);
-    return true;
+    getFormula(typed);
+    if (typed[0] == 0)
+        return SAVE_NONE;
+    name = std::string(typed) + ".fig";
+    return saveFigure(("gallery/" + name).c_str(), f) ? SAVE_WRITTEN : SAVE_FAILED;
 }
 
-// True when a save was attempted and the browser closes.
-static bool saveAtSlot(int slot)
+// A save attempted at the slot closes the browser; a refused one does not.
+static saveOutcome saveAtSlot(int slot, const figure &f, std::string &name)
 {
     if (slot < 0 || slot > entryCount)
-        return false;
+        return SAVE_NONE;
     if (slot == entryCount)
-        return saveNewFile();
-    saveOverEntry(slot);
-    return true;
+        return saveNewFile(f, name);
+    name = entryName[slot];
+    return saveOverEntry(slot, f);
 }
 
-void saveFIG()
+std::string saveFIG(const figure &f)
 {
     modalActivity browser;
     listGallery();
     drawEntries();
     drawEntry(entryCount, "New File", rgbColour(24, 192, 96));
+    saveOutcome outcome = SAVE_NONE;
+    std::string name;
     bool closing = false;
     int clickState = CLICK_NONE;
     while (!closing) {
         closing = cancelRequested();
         frameInput input = nextFrame(&clickState, false);
-        if (input.click && saveAtSlot(slotUnder(input.x, input.y)))
-            closing = true;
+        if (input.click) {
+            outcome = saveAtSlot(slotUnder(input.x, input.y), f, name);
+            closing = outcome != SAVE_NONE;
+        }
         idle();
     }
     waitKeyRelease(Key::Esc);
-    drawFIG();
+    drawFIG(f);
+    return outcome == SAVE_WRITTEN ? name : "";
 }

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,12 +75,15 @@ static void waitQAndWRelease()
     }
 }
 
-void printscreen()
+std::string printscreen()
 {
     char name[SHOT_NAME];
     int error = 0;
     mkdir("Screenshots", 0755);
-    if (!saveShot(name, &error))
+    bool saved = saveShot(name, &error);
+    if (!saved)
         reportFailure("write", name, reasonText(error));
     waitQAndWRelease();
+    const char *file = strrchr(name, '/');
+    return saved ? std::string(file ? file + 1 : name) : "";
 }

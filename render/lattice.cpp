@@ -93,14 +93,14 @@ static int depthOfValue(float value)
     return (int)value;
 }
 
-sweepJob documentJob(int *cells, int size, float *point)
+sweepJob figureJob(const figure &f, int *cells, int size, float *point)
 {
     sweepJob job;
-    memcpy(job.range, Range, sizeof job.range);
-    job.style = style;
-    job.forms[0] = myXForm;
-    job.forms[1] = myYForm;
-    job.forms[2] = myZForm;
+    memcpy(job.range, f.Range, sizeof job.range);
+    job.style = f.style;
+    job.forms[0] = f.myXForm;
+    job.forms[1] = f.myYForm;
+    job.forms[2] = f.myZForm;
     job.size = size;
     job.cells = cells;
     job.point = point;

@@ -67,8 +67,8 @@ struct sweepJob {
     bool keepCells = false;
 };
 
-// A job for the figure settings as they are now.
-sweepJob documentJob(int *cells, int size, float *point);
+// A job for a figure, on the figure's own ranges.
+sweepJob figureJob(const figure &f, int *cells, int size, float *point);
 
 // Clears the job's cells (unless they are shared or kept), then sweeps X, Y, Z (each from its minimum while
 // it is at most the maximum, stepping in single precision) and records every

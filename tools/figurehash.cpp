@@ -23,18 +23,16 @@ static uint64_t cellHash(const std::vector<int> &cells)
     return hash;
 }
 
-static bool useFigure(const char *name)
+static bool useFigure(const char *name, figure &fig)
 {
-    setDefaultTexts();
-    setDefaultSettings();
-    compileFormulas();
-    return strcmp(name, "default") == 0 || readFIG(name);
+    fig = defaultFigure();
+    return strcmp(name, "default") == 0 || readFigureOverDefaults(name, fig);
 }
 
-static bool sweepsEnd()
+static bool sweepsEnd(const float *range)
 {
     for (int axis = 0; axis < 3; axis++)
-        if (sweepValueCount(Range[3 * axis], Range[3 * axis + 1], Range[3 * axis + 2]) < 0)
+        if (sweepValueCount(range[3 * axis], range[3 * axis + 1], range[3 * axis + 2]) < 0)
             return false;
     return true;
 }
@@ -45,18 +43,19 @@ int main(int argc, char **argv)
     float point[3];
     int status = 0;
     for (int i = 1; i < argc; i++) {
-        if (!useFigure(argv[i])) {
+        figure fig;
+        if (!useFigure(argv[i], fig)) {
             fprintf(stderr, "figurehash: cannot read %s\n", argv[i]);
             status = 1;
             continue;
         }
-        if (!sweepsEnd()) {
+        if (!sweepsEnd(fig.Range)) {
             fprintf(stderr, "figurehash: a sweep of %s never ends\n", argv[i]);
             status = 1;
             continue;
         }
         for (evaluation path : { evaluation::reference, evaluation::compiled }) {
-            sweepJob job = documentJob(cells.data(), AREA_PX, point);
+            sweepJob job = figureJob(fig, cells.data(), AREA_PX, point);
             job.path = path;
             sweepLattice(job);
             printf("%016llx %-9s %s\n", (unsigned long long)cellHash(cells),

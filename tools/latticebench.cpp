@@ -76,9 +76,16 @@ static bool cellsMatchReference()
 
 // ---- the passes ----
 
+static figure bench;                // the figure being timed
+
+// The on-screen render's progress marks go where the panel has them.
+const buttonRect PROGRESS_MARKS = { 496, 368, 128, 32 };
+static void renderOnScreen() { render(bench, PROGRESS_MARKS); }
+static void drawBench() { drawFIG(bench); }
+
 static void renderBy(evaluation path)
 {
-    sweepJob job = documentJob(life, AREA_PX, Time);
+    sweepJob job = figureJob(bench, life, AREA_PX, Time);
     job.path = path;
     sweepLattice(job);
 }
@@ -95,9 +102,9 @@ static void renderBatchedScalar()
 
 static long long latticePoints()
 {
-    long long x = sweepValueCount(Range[0], Range[1], Range[2]);
-    long long y = sweepValueCount(Range[3], Range[4], Range[5]);
-    long long z = sweepValueCount(Range[6], Range[7], Range[8]);
+    long long x = sweepValueCount(bench.Range[0], bench.Range[1], bench.Range[2]);
+    long long y = sweepValueCount(bench.Range[3], bench.Range[4], bench.Range[5]);
+    long long z = sweepValueCount(bench.Range[6], bench.Range[7], bench.Range[8]);
     if (x < 0 || y < 0 || z < 0)
         return -1;
     return x * y * z;
@@ -138,10 +145,10 @@ static int depthByHand(float v)
 static void renderDefaultByHand()
 {
     memset(life, 0, AREA_CELLS * sizeof life[0]);
-    std::vector<float> ys = sweepValues(Range + 3);
-    size_t zCount = sweepValues(Range + 6).size();
+    std::vector<float> ys = sweepValues(bench.Range + 3);
+    size_t zCount = sweepValues(bench.Range + 6).size();
     std::vector<int> column(ys.size());
-    for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
+    for (float x = bench.Range[0]; x <= bench.Range[1]; x = x + bench.Range[2]) {
         float cx = cosineByHand(x), sx = sineByHand(x);
         for (size_t j = 0; j < ys.size(); j++) {
             float vx = cx * sineByHand(quotientByHand(x, ys[j])), vy = sx * sineByHand(quotientByHand(ys[j], x));
@@ -160,7 +167,7 @@ static void renderDefaultByHand()
 static void renderHeavyByHand()
 {
     memset(life, 0, AREA_CELLS * sizeof life[0]);
-    std::vector<float> ys = sweepValues(Range + 3), zs = sweepValues(Range + 6);
+    std::vector<float> ys = sweepValues(bench.Range + 3), zs = sweepValues(bench.Range + 6);
     size_t ny = ys.size(), nz = zs.size();
     std::vector<float> cy(ny), zPower(nz), syz(ny * nz), sxz(nz);
     for (size_t k = 0; k < nz; k++)
@@ -171,7 +178,7 @@ static void renderHeavyByHand()
             syz[j * nz + k] = sineByHand(ys[j] * 2 + zs[k] / 7);
     }
     std::vector<int> cells(nz), depths(nz);
-    for (float x = Range[0]; x <= Range[1]; x = x + Range[2]) {
+    for (float x = bench.Range[0]; x <= bench.Range[1]; x = x + bench.Range[2]) {
         float sx = sineByHand(x), cx = cosineByHand(x);
         for (size_t k = 0; k < nz; k++)
             sxz[k] = sineByHand(x + zs[k] / 9);
@@ -224,13 +231,12 @@ static void addGalleryFigures()
 
 static void useFormulas(const char *x, const char *y, const char *z, const float ranges[9], unsigned char figureStyle)
 {
-    setDefaultSettings();
-    strcpy(aXForm, x);
-    strcpy(aYForm, y);
-    strcpy(aZForm, z);
-    memcpy(Range, ranges, sizeof Range);
-    style = figureStyle;
-    compileFormulas();
+    bench = defaultFigure();
+    setFormula(bench, AXIS_X, x);
+    setFormula(bench, AXIS_Y, y);
+    setFormula(bench, AXIS_Z, z);
+    memcpy(bench.Range, ranges, sizeof bench.Range);
+    bench.style = figureStyle;
 }
 
 // 315 x 315 x 26 = 2,579,850 points in the highest-Z style; ops read X, Z,
@@ -253,13 +259,11 @@ static bool useFigure(const benchFigure &figure)
 {
     switch (figure.kind) {
     case figureKind::standard:
-        setDefaultTexts();
-        setDefaultSettings();
-        compileFormulas();
+        bench = defaultFigure();
         return true;
     case figureKind::heavy: useHeavyFigure(); return true;
     case figureKind::zHeavy: useZHeavyFigure(); return true;
-    default: return readFIG(figure.path);
+    default: return readFigureOverDefaults(figure.path, bench);
     }
 }
 
@@ -292,10 +296,10 @@ static passTimes timePasses(void (*floorPass)())
         }
         t.batched.push_back(timeOnce(renderBatched));
         t.same = t.same && cellsMatchReference();
-        t.draw.push_back(timeOnce(drawFIG));
+        t.draw.push_back(timeOnce(drawBench));
         t.scalar.push_back(timeOnce(renderBatchedScalar));
         t.scalarSame = t.scalarSame && cellsMatchReference();
-        t.screen.push_back(timeOnce(render));
+        t.screen.push_back(timeOnce(renderOnScreen));
         t.screenSame = t.screenSame && cellsMatchReference();
         if (floorPass) {
             t.floor.push_back(timeOnce(floorPass));
@@ -353,9 +357,9 @@ static void benchNumPy()
         times.push_back(timeOnce(renderBatched));
     double batched = median(times);
     char command[1200];
-    long long zCount = sweepValueCount(Range[6], Range[7], Range[8]);
+    long long zCount = sweepValueCount(bench.Range[6], bench.Range[7], bench.Range[8]);
     snprintf(command, sizeof command, "/usr/bin/python3 %s %.9g %.9g %.9g %.9g %.9g %.9g %lld %s 2>&1", NUMPY_SCRIPT,
-             Range[0], Range[1], Range[2], Range[3], Range[4], Range[5], zCount,
+             bench.Range[0], bench.Range[1], bench.Range[2], bench.Range[3], bench.Range[4], bench.Range[5], zCount,
              writeCells() ? NUMPY_CELLS : "");
     FILE *p = popen(command, "r");
     char line[300] = "";
@@ -389,7 +393,7 @@ static void benchExport()
         cellGrid cells[2];
         for (int t = 0; t < 2; t++) {
             request.threads = t + 1;
-            exportPlan plan = planExport(request);
+            exportPlan plan = planExport(bench, request);
             points = plan.values[0] * plan.values[1] * plan.values[2];
             double start = wallMilliseconds();
             cells[t] = sweepExport(plan);

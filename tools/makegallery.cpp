@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <sstream>
+#include <string>
 #include "figure/figure.h"
 #include "ui/display.h"
 #include "ui/screen.h"
@@ -76,16 +79,20 @@ static const starterFigure figures[] = {
 };
 
 
-static void applyFigure(const starterFigure &f)
+// The render's progress marks go where the panel has them.
+const buttonRect PROGRESS_MARKS = { 496, 368, 128, 32 };
+
+static figure figureOf(const starterFigure &f)
 {
-    strcpy(aXForm, f.x);
-    strcpy(aYForm, f.y);
-    strcpy(aZForm, f.z);
-    memcpy(Range, f.range, sizeof Range);
-    memcpy(Color, f.color, sizeof Color);
-    style = (unsigned char)f.style;
-    ColorPow = f.pow;
-    compileFormulas();
+    figure fig = defaultFigure();
+    setFormula(fig, AXIS_X, f.x);
+    setFormula(fig, AXIS_Y, f.y);
+    setFormula(fig, AXIS_Z, f.z);
+    memcpy(fig.Range, f.range, sizeof fig.Range);
+    memcpy(fig.Color, f.color, sizeof fig.Color);
+    fig.style = (unsigned char)f.style;
+    fig.ColorPow = f.pow;
+    return fig;
 }
 
 static double wallSeconds()
@@ -98,19 +105,20 @@ static double wallSeconds()
 // The figure must come back from its file with the same texts.
 static bool savedAsTyped(const char *path, const starterFigure &f)
 {
-    if (!readFIG(path))
+    figure back;
+    if (!readFigureOverDefaults(path, back))
         return false;
-    return !strcmp(aXForm, f.x) && !strcmp(aYForm, f.y) && !strcmp(aZForm, f.z);
+    return !strcmp(back.aXForm, f.x) && !strcmp(back.aYForm, f.y) && !strcmp(back.aZForm, f.z);
 }
 
 static bool makeFigure(const starterFigure &f, const char *galleryDir, const char *previewDir)
 {
     char path[512];
-    applyFigure(f);
+    figure fig = figureOf(f);
     double start = wallSeconds();
-    render();
+    render(fig, PROGRESS_MARKS);
     double seconds = wallSeconds() - start;
-    drawFIG();
+    drawFIG(fig);
     BITMAP *area = create_sub_bitmap(buffer, 0, 0, 480, 480);
     snprintf(path, sizeof path, "%s/%s.bmp", previewDir, f.name);
     PALETTE unused;                 // the BMP writer takes one; a 32-bit picture does not use it
@@ -118,16 +126,37 @@ static bool makeFigure(const starterFigure &f, const char *galleryDir, const cha
     if (area)
         destroy_bitmap(area);
     snprintf(path, sizeof path, "%s/%s.fig", galleryDir, f.name);
-    bool figureSaved = writeFIG(path) && savedAsTyped(path, f);
+    bool figureSaved = writeFIG(path, fig) && savedAsTyped(path, f);
     printf("%-10s %6.2f s  %s%s\n", f.name, seconds,
            figureSaved ? "" : "FIGURE NOT SAVED ", previewSaved ? "" : "PREVIEW NOT SAVED");
     return figureSaved && previewSaved;
+}
+
+// The figures CMakeLists.txt installs as the starter gallery, by name with
+// spaces between: this table must make exactly those.
+#ifndef STARTER_FIGURES
+#error "STARTER_FIGURES comes from CMakeLists.txt"
+#endif
+static bool madeAsListed()
+{
+    std::set<std::string> listed, made;
+    std::istringstream words(STARTER_FIGURES);
+    for (std::string name; words >> name;)
+        listed.insert(name);
+    for (const starterFigure &f : figures)
+        made.insert(f.name);
+    return listed == made;
 }
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
         fprintf(stderr, "usage: makegallery <gallery-dir> <preview-dir>\n");
+        return 2;
+    }
+    if (!madeAsListed()) {
+        fprintf(stderr, "makegallery: its figures are not those of STARTER_FIGURES in CMakeLists.txt (%s)\n",
+                STARTER_FIGURES);
         return 2;
     }
     if (!openHeadless()) {

@@ -8,8 +8,9 @@
 #include "ui/screen.h"
 
 static const int scancodeOf[] = {
-    KEY_ESC, KEY_ENTER, KEY_BACKSPACE, KEY_DEL, KEY_Y, KEY_N, KEY_Q, KEY_W, KEY_F1, KEY_F2, KEY_F3,
+    KEY_ESC, KEY_ENTER, KEY_BACKSPACE, KEY_DEL, KEY_Y, KEY_N, KEY_Q, KEY_W, KEY_F1, KEY_F2, KEY_F3, KEY_G, KEY_Z,
 };
+static_assert(sizeof scancodeOf / sizeof scancodeOf[0] == (size_t)Key::Other, "a scancode for every named key");
 
 static double monotonicSeconds()
 {
@@ -38,6 +39,8 @@ static void noteEsc(bool held)
 
 bool keyHeld(Key k)
 {
+    if (k == Key::Other)
+        return false;
     bool held = key[scancodeOf[(int)k]] != 0;
     if (k == Key::Esc)
         noteEsc(held);
@@ -88,6 +91,26 @@ int readTypedKey()
         idle();
     }
     return ureadkey(nullptr);
+}
+
+static Key keyOfScancode(int scancode)
+{
+    for (int k = 0; k < (int)Key::Other; k++)
+        if (scancodeOf[k] == scancode)
+            return (Key)k;
+    return Key::Other;
+}
+
+bool nextKeyPress(keyPress *press)
+{
+    if (!keypressed())
+        return false;
+    int scancode = 0;
+    press->character = ureadkey(&scancode);
+    press->key = keyOfScancode(scancode);
+    press->ctrl = (key_shifts & KB_CTRL_FLAG) != 0;
+    press->shift = (key_shifts & KB_SHIFT_FLAG) != 0;
+    return true;
 }
 
 void stopKeyRepeat()

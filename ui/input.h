@@ -3,7 +3,7 @@
 #pragma once
 #include <atomic>
 
-enum class Key { Esc, Enter, Backspace, Del, Y, N, Q, W, F1, F2, F3 };
+enum class Key { Esc, Enter, Backspace, Del, Y, N, Q, W, F1, F2, F3, G, Z, Other };
 
 // Every look at Esc also notes when the current press began, for escQuits.
 bool keyHeld(Key key);
@@ -36,6 +36,15 @@ bool cancelRequested();
 void clearTypedKeys();              // characters typed so far are dropped
 int readTypedKey();                 // waits for the next key; its character, 0 if it has none
 void stopKeyRepeat();               // held keys no longer repeat, for the rest of the run
+
+// A key typed, for the main loop's shortcuts: which key (Other for one not
+// named above), its character (0 if it has none) and the modifiers held.
+struct keyPress {
+    Key key;
+    int character;
+    bool ctrl, shift;
+};
+bool nextKeyPress(keyPress *press);  // false at once when no key is waiting
 
 // Click state: 0 released, 1 dispatch in this frame, 2 held since its dispatch.
 // A held right button dispatches every frame where rightRepeats.

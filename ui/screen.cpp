@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "ui/input.h"
 #include "ui/screen.h"
 
 BITMAP *buffer;
 BITMAP *mseBlock;
-buttonRect aButton[BUTTON_SLOTS];
 
 BITMAP *display()
 {
@@ -88,33 +88,33 @@ std::string drawableText(const char *label)
 // pixels wide); a longer one runs over its box.
 const int LABEL_LIMIT = 100;
 
-void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
-                int colour, int border, int id)
+// A label centred on cx, its middle row at cy, raised from a box of colour.
+static void drawLabel(BITMAP *target, const char *label, int cx, int cy, int colour)
 {
-    if (id >= 0 && id < BUTTON_SLOTS)
-        aButton[id] = buttonRect{ x, y, w, h };
-    pictureChanged();
-
     int r = getr(colour), g = getg(colour), b = getb(colour);
     int light = makecol(std::min(r + 40, 255), std::min(g + 40, 255), std::min(b + 40, 255));
     int dark = makecol(std::max(r - 40, 0), std::max(g - 40, 0), std::max(b - 40, 0));
-
-    fillButton(target, x, y, w, h, colour, border);
-
     int n = 0;
     while (n < LABEL_LIMIT && label[n] != 0)
         n++;
-    int tx = x + w / 2 - 4 * n;
+    int tx = cx - 4 * n;
     std::string text = drawableText(label);
     // dark edge below, light edge above, black text on top
-    textprintf_ex(target, font, tx, y + h / 2 - 3, dark, -1, "%s", text.c_str());
-    textprintf_ex(target, font, tx, y + h / 2 - 5, light, -1, "%s", text.c_str());
-    textprintf_ex(target, font, tx, y + h / 2 - 4, 0, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 3, dark, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 5, light, -1, "%s", text.c_str());
+    textprintf_ex(target, font, tx, cy - 4, 0, -1, "%s", text.c_str());
+}
+
+void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h, int colour, int border)
+{
+    pictureChanged();
+    fillButton(target, x, y, w, h, colour, border);
+    drawLabel(target, label, x + w / 2, y + h / 2, colour);
 }
 
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border)
 {
-    drawButton(target, label, box.x, box.y, box.w, box.h, colour, border, -1);
+    drawButton(target, label, box.x, box.y, box.w, box.h, colour, border);
 }
 
 // The pointer fans out from its hot spot, the top-left pixel, over the
@@ -146,13 +146,68 @@ void copyToScreen()
     pictureChanged();               // the screen now lacks the pointer
 }
 
+static struct {
+    std::string lines[2];
+    buttonRect box;
+    int colour;
+    double until = -1;              // on the monotonic clock; below now: no note
+} note;
+
+// A line too long for the box gives up its middle.
+static std::string fitted(const std::string &line, int width)
+{
+    size_t room = (size_t)std::max(width / CHAR_W_PX, 5);
+    if (line.size() <= room)
+        return line;
+    size_t head = (room - 3) / 2;
+    return line.substr(0, head) + "..." + line.substr(line.size() - (room - 3 - head));
+}
+
+void showNote(const std::string &text, buttonRect box, int colour, double seconds)
+{
+    int width = box.w - 8;          // inside the border
+    size_t space = text.find(' ');
+    bool twoLines = (int)text.size() * CHAR_W_PX > width && space != std::string::npos;
+    note.lines[0] = fitted(twoLines ? text.substr(0, space) : text, width);
+    note.lines[1] = twoLines ? fitted(text.substr(space + 1), width) : "";
+    note.box = box;
+    note.colour = colour;
+    note.until = clockHook() + seconds;
+    pictureChanged();
+}
+
+// Over the screen after a copy of buffer; once expired, the next frame
+// copies buffer over it.
+static void drawNote()
+{
+    if (note.until < 0)
+        return;
+    if (clockHook() >= note.until) {
+        note.until = -1;
+        pictureChanged();
+        return;
+    }
+    const buttonRect &b = note.box;
+    fillButton(screen, b.x, b.y, b.w, b.h, note.colour, 4);
+    int middle = b.y + b.h / 2;
+    if (note.lines[1].empty()) {
+        drawLabel(screen, note.lines[0].c_str(), b.x + b.w / 2, middle, note.colour);
+        return;
+    }
+    drawLabel(screen, note.lines[0].c_str(), b.x + b.w / 2, middle - 5, note.colour);
+    drawLabel(screen, note.lines[1].c_str(), b.x + b.w / 2, middle + 5, note.colour);
+}
+
 void showFrame(int mx, int my)
 {
+    if (note.until >= 0 && clockHook() >= note.until)
+        drawNote();                 // expires it: the picture comes back now
     if (!screenStale && mx == shownX && my == shownY)
         return;
     blit(buffer, mseBlock, mx, my, 0, 32, 32, 32);
     masked_blit(mseBlock, buffer, 0, 0, mx, my, 32, 32);
     copyToScreen();
+    drawNote();
     blit(mseBlock, buffer, 0, 32, mx, my, 32, 32);
     screenStale = false;
     shownX = mx;

@@ -15,12 +15,6 @@ struct buttonRect { int x, y, w, h; };
 const buttonRect PROMPT_BOX = { 40, 224, 560, 32 };      // both entry prompts and the delete question
 const buttonRect NOTE_BOX = { 40, 192, 560, 32 };        // a note just above the prompt box
 const buttonRect BANNER_BOX = { 0, 224, 640, 32 };       // the full-width banners
-const buttonRect PROGRESS_BOX = { 496, 368, 128, 32 };   // the panel's "Loading Bar": render progress
-
-// The panel's clickable buttons, by id; drawButton records them. There is
-// room for more ids than the panel uses, so a new button needs no change here.
-const int BUTTON_SLOTS = 64;
-extern buttonRect aButton[BUTTON_SLOTS];
 
 extern BITMAP *buffer;              // the whole picture, copied to the screen each frame
 extern BITMAP *mseBlock;            // rows 0..31 pointer image, rows 32..63 saved background
@@ -37,11 +31,16 @@ rgb coloursOf(int pixel);
 // each byte that is not part of a whole character becomes '?'.
 std::string drawableText(const char *text);
 
-// A shaded box with a centred label. An id of 0 or more records the
-// rectangle in aButton for the click dispatcher.
-void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h,
-                int colour, int border, int id);
+// A shaded box with a centred label.
+void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h, int colour, int border);
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border);
+
+// A note in box for about seconds, without waiting for anything: every frame
+// shows it over the picture until it expires, when the next frame shows the
+// picture there again. It goes to the screen only, so buffer (and every
+// screenshot) never holds it. A text too long for one line takes two, split
+// at its first space.
+void showNote(const std::string &text, buttonRect box, int colour, double seconds);
 
 void makePointerImage();
 // Pointer on, buffer to the screen, pointer off: everything else always sees

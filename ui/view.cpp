@@ -9,17 +9,17 @@
 
 int *life;
 
-void drawFIG()
+void drawFIG(const figure &f)
 {
     rampColour ramp[RAMP_TOP + 1];
-    buildRamp(Color, ramp);
+    buildRamp(f.Color, ramp);
     uint32_t palette[RAMP_TOP + 1];
     for (int v = 0; v <= RAMP_TOP; v++)
         palette[v] = makecol32(ramp[v].r, ramp[v].g, ramp[v].b);
     uint32_t *rows[AREA_PX];
     for (int y = 0; y < AREA_PX; y++)
         rows[y] = (uint32_t *)buffer->line[y];
-    paintCells(life, AREA_PX, ColorPow, palette, rows);
+    paintCells(life, AREA_PX, f.ColorPow, palette, rows);
     pictureChanged();
 }
 
@@ -27,24 +27,31 @@ void drawFIG()
 // green one above the label and a blue one below it, per X value.
 const int MARK_INSET = 4;
 const int MARK_HEIGHT = 4;
-const int MARK_SPAN = PROGRESS_BOX.w - 2 * MARK_INSET;
 
-int progressColumn(float x, float xMin, float xMax)
+int progressColumn(float x, float xMin, float xMax, buttonRect progress)
 {
     if (xMax == xMin)
         return -1;
-    float column = ((x - xMin) * (float)MARK_SPAN) / (xMax - xMin) + (float)(PROGRESS_BOX.x + MARK_INSET);
+    int span = progress.w - 2 * MARK_INSET;
+    float column = ((x - xMin) * (float)span) / (xMax - xMin) + (float)(progress.x + MARK_INSET);
     if (!(column > -1.0f && column < (float)SCREEN_W_PX))
         return -1;
     return (int)column;
 }
 
-static void drawProgressMarks(float x)
+// What the hooks of a render on the screen look at.
+struct renderView {
+    const figure &fig;
+    buttonRect progress;
+};
+
+static void drawProgressMarks(const renderView &view, float x)
 {
-    int column = progressColumn(x, Range[0], Range[1]);
+    buttonRect box = view.progress;
+    int column = progressColumn(x, view.fig.Range[0], view.fig.Range[1], box);
     if (column < 0)
         return;
-    int top = PROGRESS_BOX.y + MARK_INSET, bottom = PROGRESS_BOX.y + PROGRESS_BOX.h - MARK_INSET - MARK_HEIGHT;
+    int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
     pictureChanged();
@@ -58,23 +65,25 @@ static bool cancelled(void *)
 // F1 refreshes after every point, F2 after every Z sweep, F3 after every Y sweep.
 static const Key refreshKeyOf[3] = { Key::F3, Key::F2, Key::F1 };
 
-static void stepDone(void *, int axis, const float point[3])
+static void stepDone(void *context, int axis, const float point[3])
 {
+    const renderView &view = *(const renderView *)context;
     if (keyHeld(refreshKeyOf[axis])) {
-        drawFIG();
+        drawFIG(view.fig);
         copyToScreen();
     }
     if (axis == 0)
-        drawProgressMarks(point[0]);
+        drawProgressMarks(view, point[0]);
 }
 
-void render()
+void render(const figure &f, buttonRect progress)
 {
     modalActivity rendering;
     backgroundInput sweeping;       // Esc and the F keys are read during the sweep
-    drawBox(display(), "Esc to Cancel", PROGRESS_BOX, rgbColour(128, 128, 128), 4);
-    sweepJob job = documentJob(life, AREA_PX, Time);
-    job.hooks = sweepHooks{ cancelled, stepDone, nullptr };
+    drawBox(display(), "Esc to Cancel", progress, rgbColour(128, 128, 128), 4);
+    renderView view{ f, progress };
+    sweepJob job = figureJob(f, life, AREA_PX, Time);
+    job.hooks = sweepHooks{ cancelled, stepDone, &view };
     sweepLattice(job);
     waitKeyRelease(Key::Esc);
 }

@@ -4,6 +4,8 @@ in its title and ends on the window manager's close request; Esc that comes
 just after a render ends quits nothing."""
 import ctypes
 import ctypes.util
+import os
+import re
 import subprocess
 import time
 import harness
@@ -18,6 +20,12 @@ x11.XInternAtom.argtypes = [ctypes.c_ulong, ctypes.c_char_p, ctypes.c_int]
 x11.XGrabKeyboard.argtypes = [ctypes.c_ulong] * 2 + [ctypes.c_int] * 3 + [ctypes.c_ulong]
 x11.XUngrabKeyboard.argtypes = [ctypes.c_ulong] * 2
 x11.XSendEvent.argtypes = [ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x11.XGetImage.restype = ctypes.c_void_p
+x11.XGetImage.argtypes = [ctypes.c_ulong, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong,
+                                                                                                       ctypes.c_int]
+x11.XGetPixel.restype = ctypes.c_ulong
+x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+ICON = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../desktop/latticegraph.png')
 
 
 class ClientMessage(ctypes.Structure):
@@ -39,6 +47,14 @@ def ask_to_close(d, window):
     event.data[0] = x11.XInternAtom(d, b'WM_DELETE_WINDOW', 0)
     x11.XSendEvent(d, window, 0, 0, ctypes.byref(event))
     x11.XFlush(d)
+
+
+def pixmap_pixels(d, pixmap, width, height):
+    """A pixmap's pixels as (r, g, b), row after row (a 24-bit screen)."""
+    image = x11.XGetImage(d, pixmap, 0, 0, width, height, 0xFFFFFFFF, 2)     # ZPixmap
+    assert image, 'the pixmap %#x cannot be read' % pixmap
+    pixels = [x11.XGetPixel(image, x, y) for y in range(height) for x in range(width)]
+    return [(p >> 16 & 255, p >> 8 & 255, p & 255) for p in pixels]
 
 
 def slow_figure(skip):
@@ -79,6 +95,21 @@ class Desktop(harness.AppTestCase):
         self.assertEqual(title(), 'latticegraph - rose.fig')
         ask_to_close(d, int(windows[0]))
         self.assertEqual(app.wait_exit(), 0)
+
+    def test_named_latticegraph_with_the_rose_icon(self):
+        app = self.start_app()
+        window = self.run_tool(app, 'xdotool', 'search', '--name', '^latticegraph').split()[0]
+        self.assertIn('WM_CLASS(STRING) = "latticegraph", "latticegraph"\n',
+                      self.run_tool(app, 'xprop', '-id', window, 'WM_CLASS'))
+        hints = self.run_tool(app, 'xprop', '-id', window, 'WM_HINTS')
+        icon = re.search(r'bitmap id # to use for icon: (0x[0-9a-f]+)', hints)
+        self.assertIsNotNone(icon, 'WM_HINTS names an icon pixmap')
+        rose = harness.Shot(subprocess.run(['convert', ICON, '-depth', '8', 'ppm:-'], capture_output=True).stdout)
+        d = x11.XOpenDisplay(app.env['DISPLAY'].encode())
+        self.addCleanup(x11.XCloseDisplay, d)
+        shown = pixmap_pixels(d, int(icon.group(1), 16), rose.width, rose.width)
+        self.assertEqual(shown, [rose.px(x, y) for y in range(rose.width) for x in range(rose.width)],
+                         'the icon is desktop/latticegraph.png')
 
     def test_esc_just_after_a_render_does_not_quit(self):
         app = self.start_app(gallery={'slow.fig': slow_figure(0.03)})     # 17.5 million points

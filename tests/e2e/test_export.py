@@ -56,8 +56,8 @@ class Export(harness.AppTestCase):
                 f.write(content)
         return p
 
-    def run_cli(self, *args, env=None, preexec_fn=None):
-        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env,
+    def run_cli(self, *args, env=None, cwd=None, preexec_fn=None):
+        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env, cwd=cwd,
                            preexec_fn=preexec_fn)
         return r.returncode, r.stdout.decode(), r.stderr.decode()
 
@@ -110,7 +110,7 @@ class Export(harness.AppTestCase):
     def test_failures_name_file_and_reason(self):
         blocker, out = self.path('file', b'x'), self.path('o.png')
         # args, exit status, message, what the process starts with
-        rows = [(['none.fig', out], 2, 'cannot read none.fig: no such file or folder', None),
+        rows = [([self.path('none.fig'), out], 2, 'cannot read %s: no such file or folder' % self.path('none.fig'), None),
                 (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory',
                  None),
                 (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker, None),
@@ -133,6 +133,31 @@ class Export(harness.AppTestCase):
         for link, target in (('link.png', blocker), ('dangling.png', self.path('new'))):
             self.export('default', link)
             self.assertEqual((os.path.islink(self.path(link)), read_png(target)[0]), (True, 480))
+
+    def test_bare_name_found_in_the_data_folder_gallery(self):
+        home, empty, working = self.path('home'), self.path('empty'), self.path('working')
+        user = os.path.join(home, '.local/share/latticegraph/gallery')
+        for folder in (user, empty, os.path.join(working, 'gallery')):
+            os.makedirs(folder)
+        for folder in (user, os.path.join(working, 'gallery')):
+            self.path(os.path.join(folder, 'g.fig'), read(os.path.join(sys.argv[2], 'rose.fig')))
+        env = dict(os.environ, HOME=home, XDG_DATA_HOME='')
+        env.pop('DISPLAY', None)
+        missing = 'latticegraph: cannot read %s: no such file in the working folder %s nor in %s\n'
+        # columns: working folder, arguments, status, message
+        rows = [(empty, ['--export', 'g.fig', 'o.png'], 0, ''),
+                (working, ['--export', 'g.fig', 'o.png'], 0, ''),
+                (empty, ['--export', 'none.fig', 'o.png'], 2, missing % ('none.fig', empty, user)),
+                (working, ['--export', 'none.fig', 'o.png'], 2,
+                 missing % ('none.fig', working, os.path.join(working, 'gallery'))),
+                (empty, ['--export', './g.fig', 'o.png'], 2, 'latticegraph: cannot read ./g.fig: no such file or folder\n'),
+                (empty, ['none.fig'], 2, missing % ('none.fig', empty, user)),
+                (empty, ['g.fig'], 1, 'latticegraph: cannot open a display.')]     # read, then no display
+        for cwd, args, status, message in rows:
+            got = self.run_cli(*args, env=env, cwd=cwd)
+            self.assertEqual(got[:2], (status, ''), (cwd, args))
+            self.assertTrue(got[2].startswith(message), (cwd, args, got[2]))
+        self.assertEqual(sorted(os.listdir(empty) + os.listdir(working)), ['gallery', 'o.png', 'o.png'])
 
     def test_warns_and_draws(self):
         # figure fields, output name, warnings

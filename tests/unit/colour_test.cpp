@@ -14,12 +14,12 @@ static void expectColours(std::initializer_list<std::array<int, 4>> table)
     int i = 0;
     for (auto &row : table)
         life[i * AREA_PX + 2 * i + 1] = row[0], i++;
-    drawFIG();
+    drawFIG(fig);
     for (i = 0; auto &row : table) {
         rgb c = pixelAt(buffer, i, 2 * i + 1);
         i++;
         EXPECT_EQ((std::array{ c.r, c.g, c.b }), (std::array{ row[1], row[2], row[3] }))
-            << "cell " << row[0] << " gain " << ColorPow;
+            << "cell " << row[0] << " gain " << fig.ColorPow;
     }
 }
 
@@ -28,7 +28,7 @@ TEST(DrawFIG, DefaultRamp)
     headlessSetup();
     expectColours({ { 0, 0, 0, 0 }, { 1, 0, 0, 100 }, { 3, 0, 45, 255 }, { 5, 0, 245, 255 },
                     { 6, 90, 255, 255 }, { 8, 255, 255, 255 }, { 1000, 255, 255, 255 } });
-    ColorPow = 1;
+    fig.ColorPow = 1;
     expectColours({ { 255, 0, 0, 255 }, { 256, 0, 1, 255 }, { 511, 1, 255, 255 }, { 765, 255, 255, 255 } });
 }
 
@@ -37,14 +37,14 @@ TEST(DrawFIG, FallingAndOverflowingChannels)
     headlessSetup();
     // stop 2 and stop 3 lie so far apart that their difference overflows an int
     const int ramp[12] = { 200, 100, 0,   0, 0, 0,   INT_MIN, INT_MAX, 0,   INT_MAX, INT_MIN, 300 };
-    memcpy(Color, ramp, sizeof ramp);
-    ColorPow = 1;
+    memcpy(fig.Color, ramp, sizeof ramp);
+    fig.ColorPow = 1;
     expectColours({ { 100, 121, 60, 0 }, { 300, 0, 255, 0 }, { 700, 255, 0, 223 }, { 1000, 255, 0, 255 } });
     for (int gain : { 0, -1, INT_MIN }) {
-        ColorPow = gain;
+        fig.ColorPow = gain;
         expectColours({ { 5, 200, 100, 0 }, { INT_MAX, 200, 100, 0 } });
     }
-    ColorPow = INT_MAX;             // 2 * INT_MAX wraps negative in 32 bits
+    fig.ColorPow = INT_MAX;             // 2 * INT_MAX wraps negative in 32 bits
     expectColours({ { 2, 255, 0, 255 }, { INT_MAX, 255, 0, 255 } });
     EXPECT_EQ(pixelAt(buffer, 480, 0).b, 3);
     EXPECT_EQ(pixelAt(buffer, 639, 479).b, 3);

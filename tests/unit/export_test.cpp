@@ -9,13 +9,14 @@
 #include "export/png.h"
 #include "export/progress.h"
 
+static figure exported;
+
 static void useFigure(const char *x, const char *y, const char *z, std::vector<float> range, int figureStyle)
 {
-    setDefaultSettings();
-    strcpy(aXForm, x), strcpy(aYForm, y), strcpy(aZForm, z);
-    compileFormulas();
-    std::copy(range.begin(), range.end(), Range);
-    style = (unsigned char)figureStyle;
+    exported = defaultFigure();
+    setFormula(exported, AXIS_X, x), setFormula(exported, AXIS_Y, y), setFormula(exported, AXIS_Z, z);
+    std::copy(range.begin(), range.end(), exported.Range);
+    exported.style = (unsigned char)figureStyle;
 }
 
 static exportRequest sized(int size, int threads, std::vector<double> refine = {})
@@ -37,14 +38,14 @@ TEST(Export, PlanSkips)
         { sized(960, 1, { 2, 1, 0.1 }), 1, 0.5f, (float)0.1 },
     };
     for (auto &row : rows) {
-        exportPlan plan = planExport(row.request);
+        exportPlan plan = planExport(exported, row.request);
         EXPECT_EQ(plan.range[2], row.x) << row.request.size;
         EXPECT_EQ(plan.range[5], row.y) << row.request.size;
         EXPECT_EQ(plan.range[8], row.z) << row.request.size;
     }
-    EXPECT_EQ(planExport(sized(480, 1)).values[0], 252);
-    EXPECT_EQ(planExport(sized(480, 64)).threads, 64);
-    EXPECT_EQ(planExport(sized(480, 1, { 1e-12, 1, 1 })).values[0], -1);
+    EXPECT_EQ(planExport(exported, sized(480, 1)).values[0], 252);
+    EXPECT_EQ(planExport(exported, sized(480, 64)).threads, 64);
+    EXPECT_EQ(planExport(exported, sized(480, 1, { 1e-12, 1, 1 })).values[0], -1);
 }
 
 // Counts add and depths take the highest, whichever thread recorded them,
@@ -57,11 +58,11 @@ TEST(Export, SameCellsOnAnyThreads)
     };
     for (auto &f : figures) {
         useFigure(f.x, f.y, f.z, { -64, 64, 0.5f, -64, 64, 0.5f, 0, 2, 1 }, f.style);
-        cellGrid one = sweepExport(planExport(sized(96, 1)));
+        cellGrid one = sweepExport(planExport(exported, sized(96, 1)));
         EXPECT_GT(std::accumulate(one.begin(), one.end(), 0LL), 1000) << f.z;
         for (int threads : { 2, 3, 7 })
             for (bool shared : { false, true }) {
-                exportPlan plan = planExport(sized(96, threads));
+                exportPlan plan = planExport(exported, sized(96, threads));
                 plan.sharedGrid = shared;
                 EXPECT_TRUE(sweepExport(plan, true) == one) << f.z << threads << shared;
             }

@@ -28,15 +28,15 @@ static void put(const std::string &path, const std::string &content) { std::ofst
 // Every saved setting, bit for bit, as one comparable text.
 static std::string settings()
 {
-    return std::string(aXForm) + "|" + aYForm + "|" + aZForm + "|" + std::string((char *)Range, 36) +
-           std::string((char *)Color, 48) + std::to_string(style) + "|" + std::to_string(ColorPow);
+    return std::string(fig.aXForm) + "|" + fig.aYForm + "|" + fig.aZForm + "|" + std::string((char *)fig.Range, 36) +
+           std::string((char *)fig.Color, 48) + std::to_string(fig.style) + "|" + std::to_string(fig.ColorPow);
 }
 
 static void scrambleSettings()
 {
-    strcpy(aXForm, "Q"), strcpy(aYForm, "Q"), strcpy(aZForm, "Q");
-    std::fill(Range, Range + 9, 7.0f), std::fill(Color, Color + 12, 9);
-    style = 1, ColorPow = 3, myXForm.tokens[0] = 55;
+    strcpy(fig.aXForm, "Q"), strcpy(fig.aYForm, "Q"), strcpy(fig.aZForm, "Q");
+    std::fill(fig.Range, fig.Range + 9, 7.0f), std::fill(fig.Color, fig.Color + 12, 9);
+    fig.style = 1, fig.ColorPow = 3, fig.myXForm.tokens[0] = 55;
 }
 
 struct FilesTest : ::testing::Test {
@@ -59,12 +59,12 @@ TEST_F(FilesTest, DefaultFigureIsThe150ByteLine)
 {
     std::string startUp = settings();
     put("d.fig", std::string(400, '9'));
-    ASSERT_TRUE(writeFIG("d.fig"));
+    ASSERT_TRUE(writeFIG("d.fig", fig));
     EXPECT_EQ(slurp("d.fig"), DEFAULT_LINE);        // the new record only, no old tail
     scrambleSettings();
-    ASSERT_TRUE(readFIG("d.fig"));
+    ASSERT_TRUE(readFIG("d.fig", fig));
     EXPECT_EQ(settings(), startUp);
-    EXPECT_EQ(myXForm.tokens[0], TOK_COS);          // recompiled
+    EXPECT_EQ(fig.myXForm.tokens[0], TOK_COS);          // recompiled
 }
 
 // Six decimals where they read back as the same float, else the shortest text
@@ -76,13 +76,13 @@ TEST_F(FilesTest, RealsAreExact)
         { NAN, "nan" }, { -NAN, "-nan" }, { INFINITY, "inf" }, { -INFINITY, "-inf" }, { FLT_TRUE_MIN, "1e-45" },
         { FLT_MAX, "340282346638528859811704183484516925440.000000" } };
     for (auto &row : rows) {
-        Range[8] = row.value;
-        ASSERT_TRUE(writeFIG("r.fig"));
+        fig.Range[8] = row.value;
+        ASSERT_TRUE(writeFIG("r.fig", fig));
         std::string line = DEFAULT_LINE;
         EXPECT_EQ(slurp("r.fig"), line.replace(line.find("1.000000"), 8, row.text));
-        Range[8] = 7;
-        ASSERT_TRUE(readFIG("r.fig"));
-        EXPECT_EQ(std::bit_cast<uint32_t>(Range[8]), std::bit_cast<uint32_t>(row.value)) << row.text;
+        fig.Range[8] = 7;
+        ASSERT_TRUE(readFIG("r.fig", fig));
+        EXPECT_EQ(std::bit_cast<uint32_t>(fig.Range[8]), std::bit_cast<uint32_t>(row.value)) << row.text;
     }
 }
 
@@ -91,20 +91,20 @@ TEST_F(FilesTest, BadFiles)
 {
     put("short.fig", "X Y Z 1 2 3 4 5 6 7 8 9.5");
     scrambleSettings();
-    ASSERT_TRUE(readFIG("short.fig"));
-    EXPECT_EQ(Range[8], 9.5f);
-    EXPECT_EQ(Color[0], 9);
-    EXPECT_EQ(myXForm.tokens[0], TOK_X);
+    ASSERT_TRUE(readFIG("short.fig", fig));
+    EXPECT_EQ(fig.Range[8], 9.5f);
+    EXPECT_EQ(fig.Color[0], 9);
+    EXPECT_EQ(fig.myXForm.tokens[0], TOK_X);
     put("drift.fig", "X Y  1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23");  // old, empty Z
     scrambleSettings();
-    ASSERT_TRUE(readFIG("drift.fig"));
-    EXPECT_STREQ(aZForm, "1");
-    EXPECT_EQ(style, 23);
-    EXPECT_EQ(ColorPow, 3);
+    ASSERT_TRUE(readFIG("drift.fig", fig));
+    EXPECT_STREQ(fig.aZForm, "1");
+    EXPECT_EQ(fig.style, 23);
+    EXPECT_EQ(fig.ColorPow, 3);
     put("long.fig", std::string(150, 'X') + " " + std::string(99, 'Y') + " Z 1.25");
-    ASSERT_TRUE(readFIG("long.fig"));
-    EXPECT_EQ(std::string(aXForm) + aYForm + aZForm, std::string(99, 'X') + std::string(99, 'Y') + "Z");
-    EXPECT_EQ(Range[0], 1.25f);
+    ASSERT_TRUE(readFIG("long.fig", fig));
+    EXPECT_EQ(std::string(fig.aXForm) + fig.aYForm + fig.aZForm, std::string(99, 'X') + std::string(99, 'Y') + "Z");
+    EXPECT_EQ(fig.Range[0], 1.25f);
 }
 
 static long filesHere() { return std::distance(std::filesystem::directory_iterator("."), {}); }
@@ -117,7 +117,7 @@ TEST_F(FilesTest, WriteCutOffPartWayKeepsTheOldFigure)
     if (child == 0) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit = { 100, 100 };
-        _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 && !writeFIG("o.fig") && !writeFIG("n.fig") ? 0 : 1);
+        _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 && !writeFIG("o.fig", fig) && !writeFIG("n.fig", fig) ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -137,22 +137,24 @@ TEST_F(FilesTest, Refusals)
     ASSERT_EQ(truncate("big.fig", 50 << 20), 0);
     put("over.fig", std::string(FIGURE_FILE_LIMIT + 1, ' '));
     const char *notRegular = "not a regular file", *tooLarge = "too large to be a figure", *none = "no such file or folder";
+    auto readFIG = [](const char *path, const char **reason) { return ::readFIG(path, fig, reason); };
+    auto writeFIG = [](const char *path, const char **reason) { return ::writeFIG(path, fig, reason); };
     const struct { bool (*operation)(const char *, const char **); const char *path, *reason; } rows[] = {
         { readFIG, "fifo.fig", notRegular }, { readFIG, "zero.fig", notRegular }, { readFIG, "dir.fig", "it is a folder" },
         { readFIG, "big.fig", tooLarge }, { readFIG, "over.fig", tooLarge }, { readFIG, "missing.fig", none },
         { writeFIG, "/dev/full", notRegular }, { writeFIG, "dir.fig", "it is a folder" }, { writeFIG, "missing/a.fig", none },
         { writeFIG, "plain/a.fig", "part of the path is not a folder" } };
     scrambleSettings();
-    const std::string scrambled = settings() + std::to_string(myXForm.tokens[0]);
+    const std::string scrambled = settings() + std::to_string(fig.myXForm.tokens[0]);
     for (auto &row : rows) {
         const char *reason = "";
         EXPECT_FALSE(row.operation(row.path, &reason)) << row.path;     // a pipe waited on would hang here
         EXPECT_STREQ(reason, row.reason);
-        EXPECT_EQ(settings() + std::to_string(myXForm.tokens[0]), scrambled) << row.path;   // not even recompiled
+        EXPECT_EQ(settings() + std::to_string(fig.myXForm.tokens[0]), scrambled) << row.path;   // not even recompiled
     }
     EXPECT_EQ(filesHere(), 6);
     put("limit.fig", DEFAULT_LINE + std::string(FIGURE_FILE_LIMIT - DEFAULT_LINE.size(), '\n'));
-    EXPECT_TRUE(readFIG("limit.fig"));
+    EXPECT_TRUE(::readFIG("limit.fig", fig));
 }
 
 TEST_F(FilesTest, GalleryListIsSortedAndKeepsWholeNames)

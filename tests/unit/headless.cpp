@@ -2,6 +2,8 @@
 #include "tests/unit/headless.h"
 #include "ui/display.h"
 
+figure fig;
+
 static void releaseEsc()
 {
     key[KEY_ESC] = 0;
@@ -18,9 +20,7 @@ void headlessSetup()
     mouse_x = 0;
     mouse_y = 0;
     idleHook = releaseEsc;
-    setDefaultTexts();
-    compileFormulas();
-    setDefaultSettings();
+    fig = defaultFigure();
 }
 
 rgb pixelAt(BITMAP *bmp, int x, int y)

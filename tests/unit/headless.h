@@ -11,5 +11,6 @@
 // settings and formulas, releases every key and button, and makes every
 // wait release Esc (as a user lifting the key would).
 void headlessSetup();
+extern figure fig;                  // the tests' figure: the defaults after headlessSetup
 
 rgb pixelAt(BITMAP *bmp, int x, int y);

@@ -4,6 +4,7 @@
 #include <memory>
 #include "files/files.h"
 #include "prompts/prompts.h"
+#include "app/app.h"
 #include "tests/unit/headless.h"
 
 // The test's clock, in hundredths of a second from start; it starts far
@@ -63,11 +64,11 @@ TEST(CloseRequest, EndsEveryActivity)
     getFormula(text);
     EXPECT_STREQ(text, "X");
     showBanner("banner");
-    saveFIG();
+    saveFIG(fig);
     life[0] = 7;
-    render();
+    render(fig, PROGRESS_BOX);
     EXPECT_EQ(life[0], 0);          // cleared, then no point at all
-    EXPECT_EQ(Time[0], Range[0]);   // the X sweep ended at its first test
+    EXPECT_EQ(Time[0], fig.Range[0]);   // the X sweep ended at its first test
 }
 
 TEST(ShowFrame, CopiesOnlyWhenThePictureOrThePointerChanged)
@@ -84,6 +85,6 @@ TEST(ShowFrame, CopiesOnlyWhenThePictureOrThePointerChanged)
     EXPECT_TRUE(markStays([] {}, 100));
     EXPECT_FALSE(markStays([] {}, 101));
     EXPECT_FALSE(markStays(pictureChanged, 100));
-    EXPECT_FALSE(markStays(drawFIG, 100));
+    EXPECT_FALSE(markStays([] { drawFIG(fig); }, 100));
     EXPECT_FALSE(markStays([] { drawBox(display(), "box", PROMPT_BOX, 0, 1); }, 100));
 }

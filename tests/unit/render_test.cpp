@@ -6,6 +6,7 @@
 #include <vector>
 #include "formula/batch.h"
 #include "render/lattice.h"
+#include "app/app.h"
 #include "tests/unit/headless.h"
 
 static std::vector<int> cells(AREA_PX * AREA_PX);
@@ -203,7 +204,7 @@ TEST(ScreenRender, ProgressMarksSpanTheBox)
 {
     headlessSetup();
     clear(screen);
-    render();
+    render(fig, PROGRESS_BOX);
     EXPECT_TRUE(isGreenMark(FIRST_MARK));
     EXPECT_TRUE(isGreenMark(LAST_MARK));
     EXPECT_FALSE(isGreenMark(FIRST_MARK - 1));
@@ -216,7 +217,7 @@ TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)
     clear(screen);
     life[100] = 7;
     key[KEY_ESC] = 1;               // released by the first wait
-    render();
+    render(fig, PROGRESS_BOX);
     EXPECT_EQ(key[KEY_ESC], 0);
     EXPECT_EQ(life[100], 0);
     EXPECT_FALSE(isGreenMark(FIRST_MARK));
