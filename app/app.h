@@ -27,5 +27,6 @@ void drawValueLabel(valueLabel label);
 int findButton(int px, int py);     // button id under the point, or -1
 void scanClicks(int px, int py);    // runs the action of the button under the point
 
-// Keys of the main loop: Ctrl+Z undo, Ctrl+Y and Ctrl+Shift+Z redo.
+// Keys of the main loop: Ctrl+Z undo, Ctrl+Y and Ctrl+Shift+Z redo, Ctrl+G
+// the gain that fits the picture.
 void dispatchKey(const keyPress &press);

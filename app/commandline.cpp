@@ -13,6 +13,7 @@
 #include "app/commandline.h"
 #include "app/datafolder.h"
 #include "figure/figure.h"
+#include "formula/formula.h"
 
 #ifndef LATTICE_VERSION
 #define LATTICE_VERSION "unknown"
@@ -21,19 +22,25 @@
 // --help prints it to stdout; a usage error prints it to stderr.
 static const char *const USAGE[] = {
     "Usage: latticegraph [FIGURE.fig]",
-    "       latticegraph --export FIGURE.fig|default OUT.png [--size N] [--refine X,Y,Z] [--threads N]",
+    "       latticegraph --export FIGURE.fig|default OUT.png [--size N] [--refine X,Y,Z] [--threads N] [--auto-gain]",
+    "       latticegraph --explain TEXT...",
     "Opens the window with FIGURE.fig loaded (or the default figure), or exports a figure as a PNG file.",
     "A FIGURE named without a folder that the working folder lacks is read from the data folder's gallery/.",
     "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT (- for standard",
-    "                       output); no display needed",
+    "                       output); no display needed; every finding of its formulas is a warning on stderr",
     "  --size N             the picture is N x N pixels, N even from 16 to 16384 (default 480)",
     "  --refine X,Y,Z       each axis's skip becomes skip x factor (default 480/N,480/N,1: the window's colours)",
     "  --threads N          render on N threads (default: one per core)",
+    "  --auto-gain          colour with the smallest gain that takes the brightest 0.5% of lit cells to the top",
+    "  --explain TEXT...    how each formula text is read: the part that counts, what is ignored (^), and",
+    "                       each finding on a line of its own that starts \"col N:\"; every later argument is a text",
     "  --help               show this text and exit",
     "  --version            show the version and exit",
-    "Exit status: 0 done; 1 the export failed, or no display for the window; 2 a usage error, an unreadable",
-    "figure or a sweep that never ends. Ctrl+C stops an export by its signal (status 130) and writes nothing.",
+    "Exit status: 0 done; 1 the export failed, no display for the window, or a text given to --explain draws",
+    "nothing; 2 a usage error, an unreadable figure or a sweep that never ends. Ctrl+C stops an export by its",
+    "signal (status 130) and writes nothing.",
     "Example: latticegraph --export gallery/rose.fig rose.png --size 2048",
+    "         latticegraph --explain 'sin(X)' 'X-Y'",
 };
 
 static void printUsage(FILE *out)
@@ -140,6 +147,14 @@ static commandLine finishExport(commandLine command, const std::vector<const cha
     return command;
 }
 
+static commandLine finishExplain(commandLine command)
+{
+    if (command.texts.empty())
+        return usageError(command, "--explain needs at least one formula text");
+    command.action = commandAction::explain;
+    return command;
+}
+
 commandLine parseCommandLine(int argc, const char *const *argv)
 {
     commandLine command;
@@ -160,6 +175,13 @@ commandLine parseCommandLine(int argc, const char *const *argv)
             return command;
         } else if (arg == "--export") {
             exporting = true;
+        } else if (arg == "--explain") {
+            command.texts.assign(argv + i + 1, argv + argc);
+            return finishExplain(command);
+        } else if (arg == "--auto-gain") {
+            command.request.autoGain = true;
+            if (exportOption.empty())
+                exportOption = arg;
         } else if (std::string problem = readOption(argc, argv, &i, command); !problem.empty()) {
             return usageError(command, problem);
         } else if (exportOption.empty()) {
@@ -262,6 +284,60 @@ static int runExport(const commandLine &command)
     return STATUS_FAILED;
 }
 
+// ---- --explain ----
+
+// A text as a terminal may show it; every byte takes the same width here as
+// in markedBelow, so that the marks stand under their characters.
+static std::string shownByte(unsigned char c)
+{
+    char shown[8];
+    snprintf(shown, sizeof shown, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
+    return shown;
+}
+
+// "^" under each character that a finding names as skipped or ignored.
+static std::string markedBelow(const char *text, const std::vector<formulaFinding> &findings)
+{
+    std::string marks;
+    for (int i = 0; text[i] != 0; i++) {
+        bool named = false;
+        for (const formulaFinding &f : findings)
+            named |= (f.kind == findingKind::skipped || f.kind == findingKind::sideBySide
+                      || f.kind == findingKind::minusApart || f.kind == findingKind::cut)
+                     && i >= f.position && i < f.position + f.length;
+        marks += std::string(shownByte((unsigned char)text[i]).size(), named ? '^' : ' ');
+    }
+    return marks.substr(0, marks.find_last_not_of(' ') + 1);
+}
+
+// True when the text draws.
+static bool explainText(const char *text)
+{
+    std::vector<formulaFinding> findings = formulaFindings(text);
+    std::string shown;
+    for (int i = 0; text[i] != 0; i++)
+        shown += shownByte((unsigned char)text[i]);
+    std::string reading = formulaReading(text);
+    printf("formula:  %s\n", shown.c_str());
+    if (std::string marks = markedBelow(text, findings); !marks.empty())
+        printf("ignored:  %s\n", marks.c_str());
+    printf("reads as: %s\n", reading.empty() ? "nothing: it draws no point" : reading.c_str());
+    for (const formulaFinding &f : findings)
+        printf("col %d: %s\n", f.position + 1, f.message.c_str());
+    return !reading.empty();
+}
+
+static int runExplain(const std::vector<const char *> &texts)
+{
+    bool allDraw = true;
+    for (size_t i = 0; i < texts.size(); i++) {
+        if (i > 0)
+            printf("\n");
+        allDraw &= explainText(texts[i]);
+    }
+    return allDraw ? STATUS_DONE : STATUS_FAILED;
+}
+
 int runCommandLine(int argc, const char *const *argv)
 {
     commandLine command = parseCommandLine(argc, argv);
@@ -279,6 +355,8 @@ int runCommandLine(int argc, const char *const *argv)
         return STATUS_USAGE;
     case commandAction::exportPicture:
         return runExport(command);
+    case commandAction::explain:
+        return runExplain(command.texts);
     case commandAction::window:
         break;
     }

@@ -3,6 +3,8 @@
 #include "app/app.h"
 #include "app/document.h"
 #include "figure/history.h"
+#include "render/colour.h"
+#include "render/lattice.h"
 #include "ui/input.h"
 #include "ui/view.h"
 
@@ -107,6 +109,17 @@ void redoFigure()
     endGainRun();
     if (steps->redo())
         showStep();
+}
+
+void fitGain()
+{
+    int gain = fittingGain(life, (long long)AREA_PX * AREA_PX, cellsFigure.style);
+    if (gain == NO_FITTING_GAIN)
+        return;
+    figure next = steps->current();
+    next.ColorPow = gain;
+    changeFigure(next);
+    paintFigure();
 }
 
 void renderFigure()

@@ -25,6 +25,10 @@ void changeFigure(const figure &next, changeKind kind = changeKind::edit);
 void undoFigure();
 void redoFigure();
 
+// Ctrl+G: the gain that makes the last render's cells use the whole ramp
+// (fittingGain), one step, recoloured at once; nothing when no cell is lit.
+void fitGain();
+
 // A run of gain steps ends once the gain has been left alone this long.
 const double GAIN_RUN_GAP_S = 1.0;
 void settleGainRun();               // for the main loop, every frame

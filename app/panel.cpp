@@ -29,7 +29,7 @@ static void editFormula(int axis)
     figure next = currentFigure();
     char text[FORMULA_TEXT];
     snprintf(text, sizeof text, "%s", formulaText(next, axis));
-    getFormula(text);
+    getFormula(text, drawFindingLine);
     setFormula(next, axis, text);
     changeFigure(next);
 }

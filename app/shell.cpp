@@ -39,6 +39,7 @@ static const struct {
     { Key::Z, true, false, undoFigure },
     { Key::Y, true, false, redoFigure },
     { Key::Z, true, true,  redoFigure },
+    { Key::G, true, false, fitGain },
 };
 
 void dispatchKey(const keyPress &press)

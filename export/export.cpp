@@ -16,8 +16,8 @@
 #include "export/export.h"
 #include "export/png.h"
 #include "export/progress.h"
+#include "formula/formula.h"
 #include "io/replace.h"
-#include "formula/passes.h"
 #include "render/colour.h"
 
 static const char AXIS_NAME[3] = { 'X', 'Y', 'Z' };
@@ -38,15 +38,15 @@ static std::string shownText(const char *text)
     return shown;
 }
 
+// Every finding of the three formulas (formula/formula.h), one line each.
 // The X and Y formulas always decide where a point lands; Z only in style 2.
-static void warnDrawsNothing(const figure &fig)
+static void warnFindings(const figure &fig)
 {
-    int used = fig.style == STYLE_HIGHEST_Z ? 3 : 2;
-    for (int f = 0; f < used; f++) {
-        formulaFault fault = faultOf(formulaRecord(fig, f));
-        if (fault != FAULT_NONE)
-            fprintf(stderr, "warning: %c formula \"%s\" %s; it draws nothing\n", AXIS_NAME[f],
-                    shownText(formulaText(fig, f)).c_str(), faultText(fault));
+    for (int f = 0; f < 3; f++) {
+        const char *unused = f == 2 && fig.style != STYLE_HIGHEST_Z ? " (Style 1 does not use Z)" : "";
+        for (const formulaFinding &finding : formulaFindings(formulaText(fig, f)))
+            fprintf(stderr, "warning: %c formula \"%s\", col %d: %s%s\n", AXIS_NAME[f],
+                    shownText(formulaText(fig, f)).c_str(), finding.position + 1, finding.message.c_str(), unused);
     }
     if (fig.style != STYLE_COUNTS && fig.style != STYLE_HIGHEST_Z)
         fprintf(stderr, "warning: the figure's style field is %d, neither 0 (Style 1) nor 1 (Style 2); "
@@ -223,12 +223,12 @@ static void paintRows(void *context, int first, int count, uint32_t *out)
     paintCells(painter.cells, painter.size, painter.gain, painter.palette, rows.data(), first, first + count);
 }
 
-static bool writePicture(const cellGrid &cells, const exportPlan &plan, const char *path, int *error)
+static bool writePicture(const cellGrid &cells, const exportPlan &plan, int gain, const char *path, int *error)
 {
     rampColour ramp[RAMP_TOP + 1];
     buildRamp(plan.fig.Color, ramp);
     int size = plan.size, threads = plan.threads;
-    picturePainter painter{ cells.data(), size, plan.fig.ColorPow, {} };
+    picturePainter painter{ cells.data(), size, gain, {} };
     for (int v = 0; v <= RAMP_TOP; v++)
         painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
     writeProgress progress{ .size = size };
@@ -241,13 +241,28 @@ static bool writePicture(const cellGrid &cells, const exportPlan &plan, const ch
 
 // ---- the whole export ----
 
+// The gain that fits the cells, said on stderr so that it can go into the
+// figure; where nothing is lit the figure's own gain stays.
+static int fittedGain(const cellGrid &cells, const exportPlan &plan)
+{
+    int figureGain = plan.fig.ColorPow;
+    int gain = fittingGain(cells.data(), (long long)plan.size * plan.size, plan.fig.style);
+    if (gain == NO_FITTING_GAIN) {
+        fprintf(stderr, "latticegraph: --auto-gain: no cell is lit; the figure's gain %d stays\n", figureGain);
+        return figureGain;
+    }
+    fprintf(stderr, "latticegraph: --auto-gain: gain %d (the figure's is %d)\n", gain, figureGain);
+    return gain;
+}
+
 static exportOutcome renderAndWrite(const exportRequest &request, const exportPlan &plan, const std::string &path)
 {
     cellGrid cells = sweepExport(plan, progressLine::shown());
     if (interruptRequested())
         return exportOutcome::interrupted;
+    int gain = request.autoGain ? fittedGain(cells, plan) : plan.fig.ColorPow;
     int error = 0;
-    if (writePicture(cells, plan, path.c_str(), &error))
+    if (writePicture(cells, plan, gain, path.c_str(), &error))
         return exportOutcome::written;
     if (interruptRequested())
         return exportOutcome::interrupted;
@@ -272,7 +287,7 @@ static std::string outputPath(const char *outPath)
 
 exportOutcome exportFigure(const figure &fig, const exportRequest &request)
 {
-    warnDrawsNothing(fig);
+    warnFindings(fig);
     exportPlan plan = planExport(fig, request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;

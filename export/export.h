@@ -18,6 +18,7 @@ struct exportRequest {
     bool refineGiven = false;
     double refine[3] = { 1, 1, 1 };
     int threads = 0;                        // 0: one per core the process may use
+    bool autoGain = false;                  // the gain that fits the cells (render/colour.h) for the figure's
 };
 
 enum class exportOutcome {
@@ -27,7 +28,7 @@ enum class exportOutcome {
     interrupted     // Ctrl+C or SIGTERM: OUT left as it was
 };
 
-// Warns about formulas that draw nothing, renders and writes the request's
+// Warns about every finding of the formulas, renders and writes the request's
 // PNG file. Every problem is one line on stderr; a progress line shows on a
 // terminal once the export has run about a second. SIGINT and SIGTERM stop it
 // for as long as it runs.

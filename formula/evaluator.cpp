@@ -5,16 +5,6 @@
 
 float Time[3];
 
-static bool startsOperand(int t)
-{
-    return isConstantToken(t) || isVariableToken(t) || t == TOK_OPEN;
-}
-
-static bool endsOperand(int t)
-{
-    return isConstantToken(t) || isVariableToken(t) || t == TOK_CLOSE;
-}
-
 static bool isKnownToken(int t)
 {
     return (t >= 0 && t < FORMULA_SLOTS) || (kindOf(t) != SYMBOL_NONE);
@@ -43,25 +33,36 @@ static formulaFault faultAtEnd(int count, int depth, int previous)
     return isOperatorToken(previous) ? FAULT_ENDS_WITH_OPERATOR : FAULT_NONE;
 }
 
-formulaFault faultOf(const myFormula &formula)
+// For a fault at the end, *at is the end marker's index, or for a group
+// never closed the index of the last "(" still open.
+formulaFault faultOf(const myFormula &formula, int *at)
 {
+    int openAt[FORMULA_SLOTS];
     int depth = 0;
     int previous = TOK_END;
-    for (int i = 0; i < FORMULA_SLOTS; i++) {
+    int i = 0;
+    auto found = [&](formulaFault fault, int index) {
+        if (at)
+            *at = index;
+        return fault;
+    };
+    for (; i < FORMULA_SLOTS; i++) {
         int t = formula.tokens[i];
-        if (t == TOK_END)
-            return faultAtEnd(i, depth, previous);
+        if (t == TOK_END) {
+            formulaFault fault = faultAtEnd(i, depth, previous);
+            return found(fault, fault == FAULT_UNCLOSED_GROUP ? openAt[depth - 1] : i);
+        }
         if (!isKnownToken(t))
-            return FAULT_UNKNOWN_TOKEN;
+            return found(FAULT_UNKNOWN_TOKEN, i);
         if (formulaFault fault = faultBetween(previous, t); fault != FAULT_NONE)
-            return fault;
+            return found(fault, i);
         if (t == TOK_OPEN)
-            depth++;
+            openAt[depth++] = i;
         if (t == TOK_CLOSE && --depth < 0)
-            return FAULT_UNMATCHED_CLOSE;
+            return found(FAULT_UNMATCHED_CLOSE, i);
         previous = t;
     }
-    return FAULT_NO_END;
+    return found(FAULT_NO_END, i);
 }
 
 bool isWellFormed(const myFormula &formula)

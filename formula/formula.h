@@ -2,6 +2,8 @@
 // that record at a point, and turns it into a program of register operations
 // for the render. Knows nothing of the figure, the screen or the keys.
 #pragma once
+#include <string>
+#include <vector>
 
 // Token codes of a compiled formula. Codes 0..99 are constant indices; the
 // negative codes are rows of the symbol table signOf (formula/symbols.h).
@@ -69,3 +71,32 @@ float runProgram(const formulaProgram &program, const float point[3]);   // poin
 // current values. After runAxis of Z, registers[program.result] is the value.
 void loadProgram(const formulaProgram &program, float *registers);
 void runAxis(const formulaProgram &program, float *registers, int axis, float coordinate);
+
+// ---- findings: where a text is read otherwise than it seems to say ----
+// Made from the very compilation and passes that toFormula and evaluate use.
+enum class findingKind {
+    skipped,            // characters that are no symbol of the language
+    sideBySide,         // operands side by side: only the first counts
+    minusApart,         // "X-Y": a minus after an operand is "times -1" and stands apart
+    minusFactor,        // "X^-2", "X/-2", "S-X": the -1 alone takes the operator or function
+    strayPoint,         // "X.+2": a point without digits makes the next number a fraction
+    illFormed,          // the text draws nothing (an operator at the end, unbalanced parentheses ...)
+    cut,                // the text goes on past the characters that are read
+    tooManyTokens,      // more numbers and symbols than a compiled formula holds
+    noVariable          // reads none of X, Y and Z: the same value at every point
+};
+
+struct formulaFinding {
+    int position;       // index of the character it is about (0 = the first)
+    int length;         // characters it names from there: the skipped ones, or the part ignored
+    findingKind kind;
+    std::string message;    // one short plain line, without the position
+};
+
+// In order of position. None for a text read just as written.
+std::vector<formulaFinding> formulaFindings(const char *text);
+
+// The part of a text that counts, every operation explicit: "X-Y" gives "X",
+// "CX*S(X/Y)" gives "C(X)*S(X/Y)", "X+2*Y" gives "X+(2*Y)". Empty when the
+// text is ill-formed.
+std::string formulaReading(const char *text);

@@ -1,4 +1,5 @@
-// The evaluation passes, shared by the evaluator and the compiled programs:
+// The evaluation passes, shared by the evaluator, the compiled programs and
+// the findings (formula/findings.cpp):
 // top-level groups first (by recursion), then the functions, then each
 // operator rank from the tightest, every pass left to right over one list.
 #pragma once
@@ -16,6 +17,16 @@ inline bool isVariableToken(int t) { return kindOf(t) == SYMBOL_VARIABLE; }
 inline bool isFunctionToken(int t) { return kindOf(t) == SYMBOL_FUNCTION; }
 inline bool isOperatorToken(int t) { return kindOf(t) >= SYMBOL_POWER; }
 inline int axisOf(int variableToken) { return TOK_X - variableToken; }
+
+inline bool startsOperand(int t)
+{
+    return isConstantToken(t) || isVariableToken(t) || t == TOK_OPEN;
+}
+
+inline bool endsOperand(int t)
+{
+    return isConstantToken(t) || isVariableToken(t) || t == TOK_CLOSE;
+}
 
 // True when the passes can reduce the record without taking operands from
 // outside its lists: an end marker within the record, known codes, constant
@@ -40,7 +51,8 @@ enum formulaFault {
     FAULT_ENDS_WITH_OPERATOR,       // "X+"
     FAULT_ENDS_WITH_FUNCTION        // "XS"
 };
-formulaFault faultOf(const myFormula &formula);
+// at, when given, receives the index of the token where the fault was found.
+formulaFault faultOf(const myFormula &formula, int *at = nullptr);
 
 // The fault in plain words, to follow 'formula "..."': "ends with an operator".
 const char *faultText(formulaFault fault);
@@ -50,6 +62,9 @@ const char *faultText(formulaFault fault);
 // and makes new ones:
 //   int constant(float value);   int variable(int axis);
 //   int apply(int symbol, int left, int right);   // symbol: row of signOf
+// and may also have
+//   int grouped(int value);          // a group's value, its parentheses read
+//   int listReduced(const int *work); // the operands left over, in order, first = value
 // The evaluator's handles hold values; the compiled program's are registers.
 namespace passes {
 
@@ -82,7 +97,10 @@ template <class Domain> void resolveGroups(Domain &domain, const int *list, int 
             continue;
         if (groupCount > 0) {
             group[groupCount] = TOK_END;
-            work[workCount++] = reduceList(domain, group);
+            int value = reduceList(domain, group);
+            if constexpr (requires { domain.grouped(value); })
+                value = domain.grouped(value);
+            work[workCount++] = value;
             groupCount = 0;
         } else {
             work[workCount++] = t;
@@ -132,6 +150,10 @@ template <class Domain> int reduceList(Domain &domain, const int *list)
     applyFunctions(domain, work);
     for (symbolKind rank : { SYMBOL_POWER, SYMBOL_PRODUCT, SYMBOL_SUM })
         applyOperators(domain, work, rank);
+    // Operands side by side are left over here; the first is the value. A
+    // domain that follows where values come from may look at the others.
+    if constexpr (requires { domain.listReduced(work); })
+        return domain.listReduced(work);
     return work[0];
 }
 

@@ -32,13 +32,15 @@ static bool appendsCharacter(int code, int length)
 
 // readTypedKey waits for the next key without burning the processor, so the loop
 // turns once per key event and needs no pacing of its own.
-void getFormula(char *text)
+void getFormula(char *text, void (*afterKey)(const char *text))
 {
     modalActivity prompt;
     char work[FORMULA_TEXT];
     int length = copyStart(text, work);
 
     drawPromptBox(work);
+    if (afterKey)
+        afterKey(work);
     clearTypedKeys();
     // Held keys must not repeat in a text where every character counts; this
     // lasts for the rest of the run, in the numeric entry too.
@@ -51,6 +53,8 @@ void getFormula(char *text)
             length--;
         work[length] = 0;
         drawPromptBox(work);
+        if (afterKey)
+            afterKey(work);
     }
 
     if (cancelRequested()) {

@@ -2,6 +2,8 @@
 // ramp. Only the clamped scaled value decides a colour, so the ramp is worked
 // out once per possible value instead of once per pixel.
 #include <algorithm>
+#include <vector>
+#include "figure/figure.h"
 #include "render/colour.h"
 
 // Truncation toward zero, then into 0..255 so that an out-of-range stop
@@ -93,4 +95,27 @@ void paintCells(const int *cells, int size, int gain, const uint32_t *palette, u
         for (int left = 0; left < size; left += TILE_COLUMNS)
             paintTile(cells, size, gain, palette, rows, top, band, std::min(band + TILE_ROWS, bottom), left,
                       std::min(left + TILE_COLUMNS, size));
+}
+
+// Every value from RAMP_TOP up reaches the last stop at gain 1, so one
+// counter stands for all of them and the cells are counted in one pass.
+int fittingGain(const int *cells, long long count, unsigned char style)
+{
+    if (style != STYLE_COUNTS && style != STYLE_HIGHEST_Z)
+        return NO_FITTING_GAIN;
+    std::vector<long long> cellsAt(RAMP_TOP + 1, 0);
+    long long lit = 0;
+    for (long long i = 0; i < count; i++) {
+        if (cells[i] > 0) {
+            cellsAt[std::min(cells[i], RAMP_TOP)]++;
+            lit++;
+        }
+    }
+    if (lit == 0)
+        return NO_FITTING_GAIN;
+    long long brightest = std::max(1LL, (lit * FITTING_SHARE_PER_MILLE + 999) / 1000);
+    int value = RAMP_TOP;
+    for (long long seen = cellsAt[value]; seen < brightest; seen += cellsAt[value])
+        value--;
+    return (RAMP_TOP + value - 1) / value;
 }

@@ -22,3 +22,16 @@ int scaledValue(int cell, int gain);
 // of each ramp colour.
 void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows,
                 int top = 0, int bottom = -1);
+
+// ---- a gain that fits the picture ----
+// The brightest share of the lit cells that a fitting gain takes to the last stop.
+const int FITTING_SHARE_PER_MILLE = 5;
+const int NO_FITTING_GAIN = 0;          // no cell is lit: keep the gain there is
+
+// The smallest gain at which the brightest 0.5% of the lit cells (at least
+// one) reach RAMP_TOP, the ramp's last stop: with value v the lowest of
+// them, the least g with v * g >= RAMP_TOP. A lit cell is one above 0: a
+// count of points in style STYLE_COUNTS, a highest depth in STYLE_HIGHEST_Z
+// (a sweep keeps depths above 0 only; a cell of 0 or below is dark either
+// way). NO_FITTING_GAIN when none is lit, or for a style that records nothing.
+int fittingGain(const int *cells, long long count, unsigned char style);

@@ -64,7 +64,7 @@ static const starterFigure figures[] = {
       { -64, 64, 0.25f, -64, 64, 0.25f, 0, 0, 1 },
       { 0, 0, 0, 40, 20, 90, 120, 150, 255, 255, 255, 255 }, 1, 3 },
     // Highest Z: a rippled sheet seen from above at a slant.
-    { "waves", "(X-Y)/60", "(X+Y)/120-S(X/6)*C(Y/6)/5", "128+100*S(X/6)*C(Y/6)",
+    { "waves", "(X+-Y)/60", "(X+Y)/120-S(X/6)*C(Y/6)/5", "128+100*S(X/6)*C(Y/6)",
       { -40, 40, 0.1f, -40, 40, 0.1f, 0, 0, 1 },
       { 0, 0, 0, 0, 60, 120, 60, 200, 160, 255, 255, 200 }, 1, 3 },
     // Highest Z: a tunnel of rings, the near ones hiding the far ones.

@@ -117,6 +117,24 @@ void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int 
     drawButton(target, label, box.x, box.y, box.w, box.h, colour, border);
 }
 
+const int LINE_PADDING_PX = 2;
+
+void drawScreenLine(const char *text, buttonRect line)
+{
+    BITMAP *target = display();
+    blit(buffer, target, line.x, line.y, line.x, line.y, line.w, line.h);
+    pictureChanged();
+    if (text[0] == 0)
+        return;
+    std::string shown = drawableText(text);
+    size_t fits = (size_t)((line.w - 2 * LINE_PADDING_PX) / CHAR_W_PX);
+    if (shown.size() > fits)
+        shown = shown.substr(0, fits - 3) + "...";
+    rectfill(target, line.x, line.y, line.x + line.w - 1, line.y + line.h - 1, makecol(0, 0, 0));
+    textout_ex(target, font, shown.c_str(), line.x + LINE_PADDING_PX, line.y + LINE_PADDING_PX,
+               makecol(255, 220, 96), -1);
+}
+
 // The pointer fans out from its hot spot, the top-left pixel, over the
 // upper-left triangle of a 32 x 32 cell; the rest is transparent magenta.
 void makePointerImage()

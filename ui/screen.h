@@ -13,6 +13,7 @@ struct buttonRect { int x, y, w, h; };
 
 // Boxes that several parts of the program draw.
 const buttonRect PROMPT_BOX = { 40, 224, 560, 32 };      // both entry prompts and the delete question
+const buttonRect FINDING_LINE = { 0, 256, 640, 12 };     // one line just below the prompt box
 const buttonRect NOTE_BOX = { 40, 192, 560, 32 };        // a note just above the prompt box
 const buttonRect BANNER_BOX = { 0, 224, 640, 32 };       // the full-width banners
 
@@ -34,6 +35,9 @@ std::string drawableText(const char *text);
 // A shaded box with a centred label.
 void drawButton(BITMAP *target, const char *label, int x, int y, int w, int h, int colour, int border);
 void drawBox(BITMAP *target, const char *label, buttonRect box, int colour, int border);
+// A line of text on a dark band, straight on the screen like the boxes; as
+// much of the text as fits. An empty text shows the picture there again.
+void drawScreenLine(const char *text, buttonRect line);
 
 // A note in box for about seconds, without waiting for anything: every frame
 // shows it over the picture until it expires, when the next frame shows the

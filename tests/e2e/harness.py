@@ -26,10 +26,11 @@ PARK, POINTER_APEX = (639, 479), (255, 248, 255)   # the pointer's top-left pixe
 KEYSYMS = {'.': 'period', '-': 'minus', '\b': 'BackSpace', '(': 'parenleft', ')': 'parenright', '+': 'plus',
            '*': 'asterisk', '/': 'slash', '^': 'asciicircum', ' ': 'space'}
 PROMPT, PROMPT_GREEN = (40, 224, 560, 32), (32, 128, 64)   # the entry prompts' box and face
+FINDING_LINE, FINDING_TEXT = (0, 256, 640, 12), (255, 220, 96)   # a formula's first finding, below the prompt
 BANNER = (0, 224, 640, 32)                  # the full-width banners
 # where a test clicks on the panel (a point inside each button) and the boxes it looks at
 RENDER, X_FORMULA, Y_FORMULA, Z_FORMULA, RED = (560, 16), (517, 72), (560, 72), (600, 72), (517, 224)
-X_MIN, X_MAX, X_SKIP, Y_MIN, Y_MAX, Z_MAX = (517, 136), (517, 152), (517, 168), (560, 136), (560, 152), (603, 152)
+X_MIN, X_MAX, X_SKIP, Y_MIN, Y_MAX, Y_SKIP, Z_MAX = (517, 136), (517, 152), (517, 168), (560, 136), (560, 152), (560, 168), (603, 152)
 STOP_PREV, STOP_NEXT, STYLE_PREV, STYLE_NEXT = (510, 248), (600, 248), (510, 280), (600, 280)
 POW_DOWN, POW_UP, LOAD, SAVE, SCREENSHOT = (510, 296), (600, 296), (520, 344), (590, 344), (560, 360)
 STOP_LABEL, STYLE_LABEL, POW_LABEL = (528, 240, 64, 16), (528, 272, 64, 16), (528, 288, 64, 16)

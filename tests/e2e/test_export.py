@@ -16,7 +16,7 @@ from harness import LOAD, LOADING_BAR, SCREENSHOT, entry_colour
 
 FIRST_ENTRY = entry_colour(0)
 SHOWN = ['crystal.fig', 'rose.fig', 'sphere.fig', 'tunnel.fig']      # Style 1 and Style 2 figures
-OPTIONS = ['--export', '--size', '--refine', '--threads', '--help', '--version']
+OPTIONS = ['--export', '--size', '--refine', '--threads', '--auto-gain', '--explain', '--help', '--version']
 USAGE_LINE = 'Usage: latticegraph [FIGURE.fig]'
 
 
@@ -162,8 +162,9 @@ class Export(harness.AppTestCase):
     def test_warns_and_draws(self):
         # figure fields, output name, warnings
         rows = [(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'], 'o.png',
-                 'warning: Y formula "X+" ends with an operator; it draws nothing\n'
-                 'warning: Z formula "(Z" has a "(" that is never closed; it draws nothing\n'),
+                 'warning: Y formula "X+", col 2: draws nothing: the formula ends with an operator\n'
+                 'warning: Z formula "(Z", col 1: draws nothing: unbalanced parentheses, the formula has a "(" that is '
+                 'never closed\n'),
                 (['X', 'Y', 'Z', '1', '0', '1', '0', '1', '0', '0', '0', '1'], 'o.png',     # Y is never reached
                  'warning: the X sweep visits no value (from 1 to 0); the picture is empty\n'),
                 (['X', 'Y', 'Z', '0', '1', '1', '0', '1', '1', '0', '0', '1'], 'o.PiNG',
@@ -172,6 +173,40 @@ class Export(harness.AppTestCase):
             status, _, err = self.run_cli('--export', self.figure_with(fields), self.path(name))
             self.assertEqual((status, err), (0, warnings))
             self.assertEqual(read_png(self.path(name))[0], 480)
+
+    def test_findings_are_warnings(self):
+        fig = self.figure_with(['X-Y/64', '2X/64', 'sin(X)/64', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
+        status, _, err = self.run_cli('--export', fig, self.path('o.png'))
+        lines = err.splitlines()
+        self.assertEqual(status, 0)
+        self.assertEqual([l.split(':')[1] for l in lines], [' X formula "X-Y/64", col 2', ' Y formula "2X/64", col 2',
+                                                          ' Y formula "2X/64", col 1', ' Z formula "sin(X)/64", col 1'])
+        self.assertEqual(read_png(self.path('o.png'))[0], 480)
+
+    def test_explain(self):
+        status, out, err = self.run_cli('--explain', 'sin(X)', 'X+-Y', '-X')
+        findings = [line for line in out.splitlines() if line.startswith('col')]
+        self.assertEqual((status, err, len(findings)), (0, '', 1))
+        self.assertTrue(findings[0].startswith('col 1: "sin" is skipped') and 'S(X)' in findings[0], findings[0])
+        self.assertIn('reads as: X+(-1*Y)', out)
+        status, out, _ = self.run_cli('--explain', 'X', 'X+')
+        self.assertEqual((status, [line for line in out.splitlines() if line.startswith('col')]),
+                         (1, ['col 2: draws nothing: the formula ends with an operator']))
+
+    def test_auto_gain_unsaturates_a_dense_figure(self):
+        dense = ['default', None, '--refine', '0.125,0.125,1']
+        top = bytes([255, 255, 255])                # the default ramp's last stop
+        saturated = []
+        for name, options in (('plain.png', []), ('fitted.png', ['--auto-gain'])):
+            status, _, err = self.run_cli('--export', dense[0], self.path(name), *dense[2:], *options)
+            self.assertEqual(status, 0, err)
+            _, rgb = read_png(self.path(name))
+            pixels = [rgb[i:i + 3] for i in range(0, len(rgb), 3)]
+            lit = [p for p in pixels if p != bytes(3)]
+            saturated.append(sum(p == top for p in lit) / len(lit))
+        self.assertIn('--auto-gain: gain ', err)
+        self.assertGreater(saturated[0], 0.5)
+        self.assertLess(saturated[1], 0.05)
 
     def test_interrupt_leaves_no_file(self):
         out = self.path('o.png', b'older picture')

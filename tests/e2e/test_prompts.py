@@ -1,7 +1,7 @@
 """The entry prompts as a person uses them: edit formulas, ranges and a colour
 by typing, then look at the figure."""
 import harness
-from harness import RED, RENDER, X_FORMULA, X_MAX, X_MIN, X_SKIP, Y_FORMULA, Y_MAX, Y_MIN, Z_MAX
+from harness import FINDING_LINE, FINDING_TEXT, RED, RENDER, X_FORMULA, X_MAX, X_MIN, X_SKIP, Y_FORMULA, Y_MAX, Y_MIN, Z_MAX
 
 RED_BACKGROUND = [255] + harness.DEFAULT_COLOR[1:]
 
@@ -49,6 +49,21 @@ class Prompts(harness.AppTestCase):
         cells = harness.hit_counts(zero, half, [-1, 1, 1, 0, 0, 0.5, 0, 1, 1])
         self.assertEqual(cells, {(240, 360): 6})
         self.render(cells, RED_BACKGROUND)
+
+    def test_finding_line_while_typing(self):
+        self.app = self.start_app()
+        picture = self.app.shot().region(*FINDING_LINE)
+        shows_finding = lambda s: FINDING_TEXT in [s.px(x, y) for x in range(0, 640, 2) for y in range(258, 266)]
+        self.app.click(*X_FORMULA)
+        self.app.wait_prompt(9)
+        self.assertEqual(self.app.shot().region(*FINDING_LINE), picture, 'the default formula has no finding')
+        self.app.type('\b' * 9 + 'X-Y')
+        self.app.wait_prompt(3)
+        self.app.wait_for(shows_finding, 'the finding of X-Y below the box')
+        self.app.type('\b\b+-Y')            # X+-Y: the minus now follows a plus
+        self.app.wait_prompt(4)
+        self.app.wait_for(lambda s: s.region(*FINDING_LINE) == picture, 'the picture again below the box')
+        self.app.close_prompt('Return')
 
 
 if __name__ == '__main__':

@@ -4,7 +4,7 @@ figure."""
 import os
 
 import harness
-from harness import ORANGE, POW_DOWN, POW_LABEL, POW_UP, RENDER, SAVE, X_FORMULA, entry_colour
+from harness import ORANGE, POW_DOWN, POW_LABEL, POW_UP, RENDER, SAVE, X_FORMULA, X_SKIP, Y_SKIP, entry_colour
 from test_files import DEFAULT_FIG
 
 QUESTION = (40, 224, 560, 32)               # the orange question box over the list
@@ -44,6 +44,22 @@ class Undo(harness.AppTestCase):
         self.figure(self.cells, 103, 'Ctrl+Z: the default figure rendered again')
         self.app.key('ctrl+shift+z')
         self.figure(column, 103, 'Ctrl+Shift+Z: the column again')
+
+    def test_fitting_gain(self):
+        """Ctrl+G after a dense render: a new gain, a picture no longer white all over; one undo step."""
+        self.app = self.start_app()
+        first = self.app.shot()
+        for skip in (X_SKIP, Y_SKIP):
+            self.app.replace_text(skip, 8, '0.0625')
+        self.app.click(*RENDER)
+        self.app.park()
+        white = lambda s: sum(1 for x in range(0, 480, 4) for y in range(0, 480, 4) if s.px(x, y) == (255, 255, 255))
+        dense = self.app.wait_for(lambda s: white(s) > 2000, 'a dense render, mostly white')
+        self.app.key('ctrl+g')
+        fitted = self.app.wait_for(lambda s: s.region(*POW_LABEL) != first.region(*POW_LABEL), 'a new Pow label')
+        self.assertLess(white(fitted), white(dense) // 4, 'the ramp is no longer saturated')
+        self.app.key('ctrl+z')
+        self.app.wait_for(lambda s: s.region(*POW_LABEL) == first.region(*POW_LABEL), 'Ctrl+Z: Pow 100 again')
 
     def test_history_survives_quitting(self):
         self.app = self.start_app()

@@ -4,16 +4,22 @@
 // value and over several, for the text and two copies with the variables
 // turned round, over lattices whose axis values include non-finite ones and
 // inputs where the vector functions hand a lane to the C library.
+// The findings must agree with evaluate: a text gets the ill-formed finding
+// exactly when evaluate reads it as ill-formed, and taking out the characters
+// a skipped finding names, or the part a side-by-side or minus finding says
+// is ignored, leaves every value of a small lattice as it was.
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "formula/batch.h"
 #include "formula/formula.h"
+#include "formula/passes.h"
 
 static const float POINTS[][3] = {
     { 0, 0, 0 }, { 1, -2, 0.5f }, { -62.8318f, 62.8318f, 1 },
@@ -34,6 +40,8 @@ struct latticeShape {
 static const latticeShape SHAPES[] = {
     { 3, 5, 3, { 1 << 20, 1 << 22, 8 } }, { 2, 4, 3, { 4, 6, 7 } }, { 1, 2, 70, { 1 << 20, 1 << 22, 29 } },
     { 2, 6, 1, { 1 << 20, 1 << 22, 4 } }, { 2, 3, 1, { 0, 0, 4 } }, { 3, 5, 1, { 1 << 20, 1 << 22, 16, 256, 10 } } };
+
+static const float FINDING_AXIS[] = { -1.5f, 0.25f, 2 };
 
 static bool sameValue(float a, float b)
 {
@@ -105,6 +113,54 @@ static void checkBatch(const std::string texts[3], const latticeShape &shape)
     }
 }
 
+static bool sameValues(const char *a, const char *b)
+{
+    myFormula first = toFormula(a), second = toFormula(b);
+    for (float x : FINDING_AXIS)
+        for (float y : FINDING_AXIS)
+            for (float z : FINDING_AXIS) {
+                Time[0] = x, Time[1] = y, Time[2] = z;
+                if (!sameValue(evaluate(first), evaluate(second)))
+                    return false;
+            }
+    return true;
+}
+
+static bool namesRemovable(findingKind kind)
+{
+    return kind == findingKind::skipped || kind == findingKind::sideBySide || kind == findingKind::minusApart;
+}
+
+// R draws a new random number at each compilation, so texts with it are left
+// out; so are texts cut or too long for the record, where taking characters
+// out brings others in, and texts with a stray point, which carries into the
+// next number wherever it stands.
+static void checkFindings(const std::string &text)
+{
+    const char *c = text.c_str();
+    std::vector<formulaFinding> findings = formulaFindings(c);
+    bool illFormed = false, comparable = strchr(c, 'R') == nullptr;
+    for (const formulaFinding &f : findings) {
+        illFormed |= f.kind == findingKind::illFormed;
+        comparable &= f.kind != findingKind::cut && f.kind != findingKind::tooManyTokens
+                      && f.kind != findingKind::strayPoint;
+    }
+    if (illFormed != !isWellFormed(toFormula(c))) {
+        fprintf(stderr, "\"%s\": the ill-formed finding disagrees with evaluate\n", c);
+        abort();
+    }
+    for (const formulaFinding &f : findings) {
+        if (!comparable || !namesRemovable(f.kind))
+            continue;
+        std::string rest = std::string(c).erase(f.position, f.length);
+        if (!sameValues(c, rest.c_str())) {
+            fprintf(stderr, "\"%s\" without \"%s\" (%s) reads otherwise\n", c,
+                    std::string(c).substr(f.position, f.length).c_str(), f.message.c_str());
+            abort();
+        }
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string text(reinterpret_cast<const char *>(data), size);
@@ -125,5 +181,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string texts[3] = { text, turned(text), turned(turned(text)) };
     for (const latticeShape &shape : SHAPES)
         checkBatch(texts, shape);
+    checkFindings(text);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <vector>
+#include "render/colour.h"
 #include "render/lattice.h"
 #include "tests/unit/headless.h"
 
@@ -48,4 +50,32 @@ TEST(DrawFIG, FallingAndOverflowingChannels)
     expectColours({ { 2, 255, 0, 255 }, { INT_MAX, 255, 0, 255 } });
     EXPECT_EQ(pixelAt(buffer, 480, 0).b, 3);
     EXPECT_EQ(pixelAt(buffer, 639, 479).b, 3);
+}
+
+// Columns: the cells as { value, how many } besides 1000 empty ones, the style, the fitting gain.
+static const struct fittingCase {
+    std::vector<std::array<int, 2>> cells;
+    unsigned char style;
+    int gain;
+} FITTING_CASES[] = {
+    { {}, STYLE_COUNTS, NO_FITTING_GAIN },                          // nothing lit
+    { { { 1, 1 } }, STYLE_COUNTS, 765 },
+    { { { 3, 1 } }, STYLE_COUNTS, 255 },                            // 3 x 255 is the last stop exactly
+    { { { 10, 1 }, { 1, 199 } }, STYLE_COUNTS, 77 },                // 1 of 200 lit is the brightest 0.5%
+    { { { 10, 1 }, { 1, 200 } }, STYLE_COUNTS, 765 },               // of 201, the brightest 2 reach down to 1
+    { { { 5000, 3 }, { 2, 500 } }, STYLE_COUNTS, 1 },               // beyond the last stop at gain 1 already
+    { { { 7, 1 } }, STYLE_HIGHEST_Z, 110 },                         // a depth as a count
+    { { { -5, 10 } }, STYLE_HIGHEST_Z, NO_FITTING_GAIN },           // depths below 0 are dark
+    { { { 4, 1 } }, 2, NO_FITTING_GAIN },                           // a style that records nothing
+};
+
+TEST(FittingGain, Table)
+{
+    for (const fittingCase &c : FITTING_CASES) {
+        std::vector<int> grid(1000, 0);
+        for (auto [value, many] : c.cells)
+            grid.insert(grid.begin() + grid.size() / 2, many, value);
+        EXPECT_EQ(fittingGain(grid.data(), (long long)grid.size(), c.style), c.gain)
+            << c.cells.size() << " values, style " << (int)c.style;
+    }
 }

@@ -65,8 +65,9 @@ TEST(Compiler, OverlongText)
     for (int i = 0; i < 75; i++)
         sevens += "7 ";
     EXPECT_EQ(tokensOf(minus.c_str()).size(), 99u);
-    EXPECT_EQ(tokensOf(sevens.c_str()).size(), 50u);                    // 100 characters read
+    EXPECT_EQ(tokensOf(sevens.c_str()).size(), 50u);                    // 99 characters read
     EXPECT_EQ(tokensOf(std::string(150, '9').c_str()).size(), 0u);      // a cut number is dropped
+    EXPECT_EQ(tokensOf((std::string(98, ' ') + "-X").c_str()).size(), 2u);  // nothing read after the 99th, even after a minus
     EXPECT_EQ(valueAt(minus, 2, 0, 0), -33554432.0f);                   // (-1*X) 25 times
     EXPECT_EQ(valueAt(std::string(49, '(') + "X" + std::string(49, ')'), 2, 0, 0), 2.0f);
 }
