@@ -9,6 +9,8 @@
 // out must either be one of the input arrays or not overlap them. n <= 0
 // does nothing. Each call returns how many of its values the C library computed
 // (n on the scalar path), which tells how often the vector path falls back.
+// Where more than half of a stretch of values falls back, the values that
+// follow in the call take the scalar path for a while, where they cost less.
 #pragma once
 
 int sinArray(const float *in, float *out, int n);

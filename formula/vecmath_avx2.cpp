@@ -3,8 +3,10 @@
 // rounding is certain to be the one the C library's double would get.
 //
 // SLEEF's sine, cosine and tangent used here are within 3.5 double ULPs of
-// the true value, its power within 1, and the C library's within 1, so the
-// two doubles are less than MIDPOINT_MARGIN ULPs apart. A double carries 29
+// the true value and the C library's within 1, so the two doubles are less
+// than MIDPOINT_MARGIN ULPs apart. A power is exp(y * log|x|) from SLEEF's
+// 1-ULP log and exp, within POWER_MARGIN ULPs (see powerLanes), at a third
+// of the cost of SLEEF's own pow, which is no quicker than the C library's. A double carries 29
 // more fraction bits than a float; when those 29 bits of SLEEF's result are
 // more than MIDPOINT_MARGIN ULPs away from the midpoint between two floats,
 // both doubles lie on the same side of it and round to the same float. Every
@@ -31,13 +33,13 @@
 #include "formula/vecmath_avx2.h"
 
 const int64_t MIDPOINT_MARGIN = 8;                  // in double ULPs
+const int64_t POWER_MARGIN = 1024;                  // in double ULPs, for exp(y * log|x|)
 const int64_t EXTRA_BITS = 29;                      // fraction bits a double has beyond a float
 const int64_t MIDPOINT = int64_t(1) << (EXTRA_BITS - 1);
 const int LANES = 4;
 const unsigned ALL_LANES = (1u << LANES) - 1;
 
 typedef decltype(&Sleef_sind4_u10avx2) sleefOne;     // SLEEF declares them const functions
-typedef decltype(&Sleef_powd4_u10avx2) sleefTwo;
 typedef float (*scalarOne)(float);
 typedef float (*scalarTwo)(float, float);
 
@@ -49,7 +51,7 @@ static unsigned nonFiniteLanes(__m256d x)
 }
 
 // Bit k set when (float) of lane k of r might differ from the C library's.
-static unsigned uncertainLanes(__m256d r)
+static unsigned uncertainLanes(__m256d r, int64_t margin = MIDPOINT_MARGIN)
 {
     __m256d size = _mm256_andnot_pd(_mm256_set1_pd(-0.0), r);
     __m256d normal = _mm256_and_pd(_mm256_cmp_pd(size, _mm256_set1_pd(FLT_MIN), _CMP_GE_OQ),
@@ -58,9 +60,9 @@ static unsigned uncertainLanes(__m256d r)
     // most 2 * margin exactly for the lanes near a midpoint.
     const int64_t extraMask = (int64_t(1) << EXTRA_BITS) - 1;
     __m256i offset = _mm256_and_si256(
-        _mm256_add_epi64(_mm256_castpd_si256(r), _mm256_set1_epi64x(MIDPOINT_MARGIN - MIDPOINT)),
+        _mm256_add_epi64(_mm256_castpd_si256(r), _mm256_set1_epi64x(margin - MIDPOINT)),
         _mm256_set1_epi64x(extraMask));
-    __m256i nearMidpoint = _mm256_cmpgt_epi64(_mm256_set1_epi64x(2 * MIDPOINT_MARGIN + 1), offset);
+    __m256i nearMidpoint = _mm256_cmpgt_epi64(_mm256_set1_epi64x(2 * margin + 1), offset);
     __m256d certain = _mm256_andnot_pd(_mm256_castsi256_pd(nearMidpoint), normal);
     return ~(unsigned)_mm256_movemask_pd(certain) & ALL_LANES;
 }
@@ -127,7 +129,27 @@ static int oneArgumentBlocks(sleefOne vector, scalarOne scalar, const float *in,
     return fallbacks;
 }
 
-static int twoArgumentBlocks(sleefTwo vector, scalarTwo scalar, const float *a, const float *b, float *out, int blocks)
+// x^y as exp(y * log|x|), negated for a negative x and an odd whole y. For
+// a result that is a normal float, |y * log|x|| < 89; log's 1 ULP and the
+// product's rounding move it by at most 89 * 1.5 * 2^-52, which exp turns
+// into that relative error, and exp adds 2^-52 more: under 135 * 2^-52 of
+// the result, 270 of its ULPs, so within POWER_MARGIN of the true power and
+// of the C library's. A zero, infinite or NaN base gives a result that
+// uncertainLanes sends back to the C library.
+static __m256d powerLanes(__m256d base, __m256d exponent)
+{
+    __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), base);
+    __m256d r = Sleef_expd4_u10avx2(_mm256_mul_pd(exponent, Sleef_logd4_u10avx2(magnitude)));
+    __m256d half = _mm256_mul_pd(exponent, _mm256_set1_pd(0.5));
+    __m256d whole = _mm256_cmp_pd(exponent, _mm256_round_pd(exponent, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
+                                  _CMP_EQ_OQ);
+    __m256d odd = _mm256_andnot_pd(
+        _mm256_cmp_pd(half, _mm256_round_pd(half, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), _CMP_EQ_OQ), whole);
+    __m256d negate = _mm256_and_pd(odd, _mm256_cmp_pd(base, _mm256_setzero_pd(), _CMP_LT_OQ));
+    return _mm256_xor_pd(r, _mm256_and_pd(negate, _mm256_set1_pd(-0.0)));
+}
+
+static int powerBlocks(scalarTwo scalar, const float *a, const float *b, float *out, int blocks)
 {
     __m256d results[CHUNK_BLOCKS];
     int fallbacks = 0;
@@ -135,7 +157,7 @@ static int twoArgumentBlocks(sleefTwo vector, scalarTwo scalar, const float *a, 
         int count = blocks - first < CHUNK_BLOCKS ? blocks - first : CHUNK_BLOCKS;
         for (int k = 0; k < count; k++) {
             int at = LANES * (first + k);
-            results[k] = vector(_mm256_cvtps_pd(_mm_loadu_ps(a + at)), _mm256_cvtps_pd(_mm_loadu_ps(b + at)));
+            results[k] = powerLanes(_mm256_cvtps_pd(_mm_loadu_ps(a + at)), _mm256_cvtps_pd(_mm_loadu_ps(b + at)));
         }
         for (int k = 0; k < count; k++) {
             const float *x = a + LANES * (first + k), *y = b + LANES * (first + k);
@@ -143,7 +165,7 @@ static int twoArgumentBlocks(sleefTwo vector, scalarTwo scalar, const float *a, 
             unsigned inputs = nonFiniteLanes(base) | nonFiniteLanes(exponent);
             unsigned noValue = noRealPower(base, exponent) & ~inputs;
             __m256d r = _mm256_blendv_pd(results[k], _mm256_set1_pd(__builtin_nan("")), laneMask(noValue));
-            unsigned fallback = ((uncertainLanes(r) | inputs) & ~noValue);
+            unsigned fallback = ((uncertainLanes(r, POWER_MARGIN) | inputs) & ~noValue);
             fallbacks += __builtin_popcount(
                 finishBlock(r, fallback, [&](int l) { return scalar(x[l], y[l]); }, out + LANES * (first + k)));
         }
@@ -169,19 +191,68 @@ static int oneArgument(sleefOne vector, scalarOne scalar, const float *in, float
     return fallbacks;
 }
 
-static int twoArguments(sleefTwo vector, scalarTwo scalar, const float *a, const float *b, float *out, int n)
+static int paddedPowers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
 {
     int whole = n / LANES, rest = n % LANES;
-    int fallbacks = twoArgumentBlocks(vector, scalar, a, b, out, whole);
+    int fallbacks = powerBlocks(scalar, a, b, out, whole);
     if (rest) {
         float paddedA[LANES] = { 1, 1, 1, 1 }, paddedB[LANES] = { 1, 1, 1, 1 };
         for (int k = 0; k < rest; k++) {
             paddedA[k] = a[LANES * whole + k];
             paddedB[k] = b[LANES * whole + k];
         }
-        fallbacks += twoArgumentBlocks(vector, scalar, paddedA, paddedB, paddedA, 1);
+        fallbacks += powerBlocks(scalar, paddedA, paddedB, paddedA, 1);
         for (int k = 0; k < rest; k++)
             out[LANES * whole + k] = paddedA[k];
+    }
+    return fallbacks;
+}
+
+// A negative base with a fractional exponent has no real power: NaN, as
+// the C library gives, with no log or exp. Where a chunk holds at least
+// one in GATHER_SHARE of them, the other pairs are gathered so that log and
+// exp run on them alone (a row of powers of -X by Y values of a fine step
+// has most); each value takes the same path wherever it lies.
+const int GATHER_CHUNK = 256;
+const int GATHER_SHARE = 8;
+
+static bool noRealPower(float base, float exponent)
+{
+    return base < 0 && __builtin_isfinite(base) && __builtin_isfinite(exponent)
+        && exponent != __builtin_truncf(exponent);
+}
+
+static int gatheredPowers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+{
+    float gatheredA[GATHER_CHUNK], gatheredB[GATHER_CHUNK], results[GATHER_CHUNK];
+    short place[GATHER_CHUNK];
+    int none = 0;
+    for (int i = 0; i < n; i++)
+        none += noRealPower(a[i], b[i]);
+    if (none * GATHER_SHARE < n)
+        return paddedPowers(scalar, a, b, out, n);
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+        float x = a[i], y = b[i];
+        if (noRealPower(x, y)) {
+            out[i] = __builtin_nanf("");
+        } else {
+            gatheredA[m] = x, gatheredB[m] = y;
+            place[m++] = (short)i;
+        }
+    }
+    int fallbacks = paddedPowers(scalar, gatheredA, gatheredB, results, m);
+    for (int k = 0; k < m; k++)
+        out[place[k]] = results[k];
+    return fallbacks;
+}
+
+static int powers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+{
+    int fallbacks = 0;
+    for (int first = 0; first < n; first += GATHER_CHUNK) {
+        int count = n - first < GATHER_CHUNK ? n - first : GATHER_CHUNK;
+        fallbacks += gatheredPowers(scalar, a + first, b + first, out + first, count);
     }
     return fallbacks;
 }
@@ -203,5 +274,5 @@ int tanArrayAvx2(const float *in, float *out, int n, scalarOne scalar)
 
 int powArrayAvx2(const float *base, const float *exponent, float *out, int n, scalarTwo scalar)
 {
-    return twoArguments(Sleef_powd4_u10avx2, scalar, base, exponent, out, n);
+    return powers(scalar, base, exponent, out, n);
 }

@@ -3,11 +3,15 @@
 // step too small to move a coordinate never ends (only a stop hook does).
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 #include "formula/batch.h"
 #include "formula/vecmath.h"
@@ -487,6 +491,343 @@ static bool sweepBatched(const sweepJob &job)
     return job.sharedCells ? sweepBatched<true>(job) : sweepBatched<false>(job);
 }
 
+// ---- the watched sweep: runs recorded in sweep order, computed ahead ----
+
+// The runs of a sweep's points in sweep order, over every X value from the
+// first: a run's first is the ordinal of its first point in the sweep.
+class runSource {
+public:
+    runSource(const sweepJob &j, latticeBatch &b, long long points)
+        : job(j), batch(b), perX(points), blocks(b.makesBlockRuns()), nextX(j.range[0])
+    {
+    }
+    // False when the X sweep has ended.
+    bool next(runCells &run)
+    {
+        if (inX == perX) {
+            xIndex++;
+            inX = 0;
+            entered = false;
+        }
+        long long listed = xIndex - listedFrom;
+        if (listed >= (long long)xs.size()) {
+            if (!listX())
+                return false;
+            listed = 0;
+        }
+        long long first = xIndex * perX + inX;
+        if (blocks && inX == 0) {
+            int xCount;
+            run.convert(job, batch.blockRunAt((int)listed, xCount));
+            xIndex += xCount - 1;
+            inX = perX;
+        } else {
+            if (!entered)
+                batch.enterX((int)listed);
+            entered = true;
+            run.convert(job, batch.runAt(inX));
+            inX += run.count;
+        }
+        run.first = first;
+        return true;
+    }
+
+private:
+    const sweepJob &job;
+    latticeBatch &batch;
+    const long long perX;
+    const bool blocks;
+    std::vector<float> xs;          // listed X values, from sweep index listedFrom
+    float nextX;                    // the X value after the listed ones
+    long long listedFrom = 0, xIndex = 0, inX = 0;
+    bool entered = false;
+
+    bool listX()
+    {
+        xs.clear();
+        listedFrom = xIndex;
+        for (; xs.size() < X_LIST && nextX <= job.range[1]; nextX = nextX + job.range[2])
+            xs.push_back(nextX);
+        batch.listX(xs.data(), (int)xs.size());
+        return !xs.empty();
+    }
+};
+
+// Runs made on a second thread and handed over in order, a slot of up to
+// SLOT_RUNS runs at a time: slot n % SLOTS holds the runs of slot n from
+// its making until the recording has taken slot n + 1. A thread that finds
+// nothing to do spins a moment, then sleeps until the other one moves: on a
+// busy machine a thread that spins or yields keeps the one it waits for
+// from running, and each wake-up may wait for a core, so slots are large.
+struct runSlot {
+    static const int SLOT_RUNS = 16;
+    runCells runs[SLOT_RUNS];
+    int count = 0;
+};
+
+struct runRing {
+    static const int SLOTS = 4;
+    runSlot slots[SLOTS];
+    std::atomic<long long> made{0}, taken{0};
+    std::atomic<bool> ended{false}, quit{false};
+    std::atomic<int> sleepers{0};
+    std::mutex lock;
+    std::condition_variable moved;
+
+    // After made, taken, ended or quit changed.
+    void wake()
+    {
+        if (sleepers.load() > 0) {
+            std::lock_guard<std::mutex> hold(lock);
+            moved.notify_all();
+        }
+    }
+    // Waits until ready() or for at most WAIT_LOOK; spins counts the calls.
+    template <class Ready> void waitFor(Ready ready, int &spins)
+    {
+        if (++spins < SPINS_BEFORE_SLEEP) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+            return;
+        }
+        sleepers++;
+        std::unique_lock<std::mutex> hold(lock);
+        moved.wait_for(hold, WAIT_LOOK, ready);
+        sleepers--;
+    }
+    static const int SPINS_BEFORE_SLEEP = 256;
+    static constexpr std::chrono::microseconds WAIT_LOOK{ 250 };   // a sleeping sweep looks at the stop as often
+};
+
+static void makeRuns(runSource &source, runRing &ring)
+{
+    for (long long n = 0;; n++) {
+        auto roomFor = [&] { return n - ring.taken.load() < runRing::SLOTS || ring.quit.load(); };
+        for (int spins = 0; !roomFor();)
+            ring.waitFor(roomFor, spins);
+        runSlot &slot = ring.slots[n % runRing::SLOTS];
+        for (slot.count = 0; slot.count < runSlot::SLOT_RUNS && !ring.quit.load(); slot.count++)
+            if (!source.next(slot.runs[slot.count]))
+                break;
+        if (slot.count == runSlot::SLOT_RUNS)
+            ring.made.store(n + 1);
+        else if (slot.count > 0)
+            ring.made.store(n + 1), ring.ended.store(true);
+        else
+            ring.ended.store(true);
+        ring.wake();
+        if (slot.count < runSlot::SLOT_RUNS)
+            return;
+    }
+}
+
+// Records the runs point by point in sweep order, with the hooks at the
+// tests that end a run or a step the grain asks for.
+template <int Style> class watchedSweep {
+public:
+    watchedSweep(const sweepJob &j, const sweepValues &y, const sweepValues &z, runSource &s, runRing *r)
+        : job(j), hooks(j.hooks), ys(y.values), zs(z.values), yEnd(y.end), zEnd(z.end),
+          nZ((long long)z.values.size()), perX((long long)(y.values.size() * z.values.size())), source(s), ring(r)
+    {
+    }
+    void sweep()
+    {
+        float *point = job.point;
+        float x = job.range[0];
+        for (long long xIndex = 0;; xIndex++, x = x + job.range[2]) {
+            point[0] = x;
+            bool look = grain > 0 || xIndex * perX >= nextLook;
+            if (!(x <= job.range[1]) || stopAt(xIndex * perX, look))
+                return;
+            if (!sweepX(xIndex * perX, look))
+                return;
+            stepDone(0);
+        }
+    }
+
+private:
+    const sweepJob &job;
+    const sweepHooks hooks;
+    const std::vector<float> &ys, &zs;
+    const float yEnd, zEnd;
+    const long long nZ, perX;
+    runSource &source;
+    runRing *const ring;            // null: runs are made here, when needed
+    runCells own;                   // the run made here
+    const runCells *run = nullptr;  // the run being recorded
+    long long taking = 0;           // the number of its slot in the ring
+    int inSlot = -1;                // its place in the slot
+    bool exhausted = false;
+    long long nextLook = 0;         // X tests before this point need no look: X values with few points
+    int grain = 0;
+
+    void stepDone(int axis)
+    {
+        if (hooks.stepDone)
+            hooks.stepDone(hooks.context, axis, job.point);
+    }
+    int grainNow() { return std::clamp(hooks.grain(hooks.context), 0, 2); }
+
+    // Whether the run holding point g is at hand; a ring's runs before it are given back.
+    bool holds(long long g)
+    {
+        while (!run || run->first + run->count <= g) {
+            if (!ring) {
+                exhausted = !source.next(own);
+                run = exhausted ? nullptr : &own;
+                if (exhausted)
+                    return false;
+                continue;
+            }
+            if (run && ++inSlot < ring->slots[taking % runRing::SLOTS].count) {
+                run = &ring->slots[taking % runRing::SLOTS].runs[inSlot];
+                continue;
+            }
+            if (run) {
+                ring->taken.store(++taking);
+                ring->wake();
+            }
+            run = nullptr;
+            if (ring->made.load() <= taking) {
+                exhausted = ring->ended.load() && ring->made.load() <= taking;
+                return false;
+            }
+            inSlot = 0;
+            run = &ring->slots[taking % runRing::SLOTS].runs[0];
+        }
+        return true;
+    }
+    // After a stop every test looks, as the enclosing sweeps' tests follow.
+    bool stopAsked(long long g)
+    {
+        bool stopped = hooks.stop && hooks.stop(hooks.context);
+        nextLook = stopped ? 0 : g + RUN;
+        return stopped;
+    }
+    // The stop asked at a loop test before point g, where the sweep looks;
+    // then the run holding g is at hand. A sweep whose runs ran out (which
+    // a sweep with a listable Y and Z never does) ends there too.
+    bool stopAt(long long g, bool look = true)
+    {
+        if (look && stopAsked(g))
+            return true;
+        for (int spins = 0; !holds(g);) {
+            if (exhausted)
+                return true;
+            ring->waitFor([&] { return ring->made.load() > taking || ring->ended.load(); }, spins);
+            if (spins >= runRing::SPINS_BEFORE_SLEEP && stopAsked(g))
+                return true;
+        }
+        return false;
+    }
+    // Points from..to of the run at hand.
+    void record(long long from, long long to)
+    {
+        int *cells = job.cells;
+        const int *cellOf = run->cellOf.data() - run->first, *depthOf = run->depthOf.data() - run->first;
+        long long fetchEnd = run->first + run->count;
+        for (long long g = from; g < to; g++) {
+            if (g + PREFETCH_AHEAD < fetchEnd)
+                __builtin_prefetch(cells + std::max(cellOf[g + PREFETCH_AHEAD], 0), 1);
+            recordInto<Style, false>(cells, cellOf[g], depthOf[g]);
+        }
+    }
+    // Where a segment from point done of the X value starting at first
+    // ends: at the end of the run, and of the step the grain watches.
+    long long segmentEnd(long long first, long long done) const
+    {
+        long long end = std::min(run->first + run->count - first, perX);
+        if (grain == 2)
+            end = done + 1;
+        else if (grain == 1)
+            end = std::min(end, (done / nZ + 1) * nZ);
+        return end;
+    }
+    // The Y and Z sweeps of the X value whose first point is first, whose
+    // X test looked or not; false when its runs ran out.
+    bool sweepX(long long first, bool looked)
+    {
+        float *point = job.point;
+        if (looked)
+            grain = grainNow();
+        for (long long done = 0; done < perX;) {
+            long long j = done ? done / nZ : 0, k = done ? done % nZ : 0;  // X values of few points divide nothing
+            bool zStopped = false;
+            point[1] = ys[j];
+            if (k == 0) {
+                if ((grain == 2 || done > 0 || !holds(first + done)) && stopAt(first + done))
+                    return !exhausted;
+                point[2] = zs[0];
+                zStopped = grain == 2 && stopAt(first + done);
+            } else {
+                point[2] = zs[k];
+                zStopped = stopAt(first + done);
+            }
+            if (exhausted)
+                return false;
+            if (zStopped) {
+                if (grain >= 1)
+                    stepDone(1);
+                done = (j + 1) * nZ;
+                continue;
+            }
+            long long end = segmentEnd(first, done);
+            record(first + done, first + end);
+            done = end;
+            if (grain == 2)
+                stepDone(2);
+            if (done == perX || done % nZ == 0) {
+                point[2] = zEnd;
+                if (grain >= 1)
+                    stepDone(1);
+            }
+            if (done < perX)        // a test that looks follows
+                grain = grainNow();
+        }
+        point[1] = yEnd;
+        return true;
+    }
+};
+
+// The watched batched sweep, when the Y and Z values can be listed and the
+// memory for the tables is there.
+template <int Style> static bool sweepWatched(const sweepJob &job)
+{
+    sweepValues ys, zs;
+    std::unique_ptr<latticeBatch> batch;
+    try {
+        if (!listSweepValues(job.range + 3, ys) || !listSweepValues(job.range + 6, zs) || ys.values.empty()
+            || zs.values.empty())
+            return false;
+        batch = std::make_unique<latticeBatch>(job.forms, ys.values.data(), (long long)ys.values.size(),
+                                               zs.values.data(), (long long)zs.values.size());
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    runSource source(job, *batch, (long long)(ys.values.size() * zs.values.size()));
+    if (job.threads < 2) {
+        watchedSweep<Style>(job, ys, zs, source, nullptr).sweep();
+        return true;
+    }
+    runRing ring;
+    std::thread maker(makeRuns, std::ref(source), std::ref(ring));
+    watchedSweep<Style>(job, ys, zs, source, &ring).sweep();
+    ring.quit.store(true);
+    ring.wake();
+    maker.join();
+    return true;
+}
+
+static bool sweepWatched(const sweepJob &job)
+{
+    if (job.style == STYLE_COUNTS)
+        return sweepWatched<STYLE_COUNTS>(job);
+    if (job.style == STYLE_HIGHEST_Z)
+        return sweepWatched<STYLE_HIGHEST_Z>(job);
+    return sweepWatched<-1>(job);
+}
+
 void sweepLattice(const sweepJob &job)
 {
     if (!job.sharedCells && !job.keepCells)
@@ -494,6 +835,9 @@ void sweepLattice(const sweepJob &job)
     if (job.path == evaluation::reference) {
         referenceEngine engine{ {}, job };
         sweepAxis<0>(job, engine);
+    } else if (job.hooks.grain && job.path == evaluation::compiled && job.xParts <= 1 && !job.sharedCells
+               && sweepWatched(job)) {
+        return;
     } else if (job.path == evaluation::perPoint || !sweepBatched(job)) {
         programEngine engine(job);
         sweepAxis<0>(job, engine);

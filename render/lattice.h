@@ -41,6 +41,16 @@ struct sweepHooks {
     // False when the cells of a stopped sweep are thrown away: the sweep may
     // then record X values before the hooks have seen them.
     bool stoppedCellsKept = true;
+    // Set by a caller that watches the sweep grow (the window). The batched
+    // sweep then records runs of points between two looks at the hooks and
+    // asks stop only at the loop tests that end them, at least every run of
+    // points; a test it does not ask counts as false, so the cells and the
+    // point are those of the point-by-point sweep stopped at the same test.
+    // At each look, grain gives the deepest axis whose steps stepDone must
+    // see until the next look (0 each X value, 1 each Z sweep, 2 each point:
+    // then every test is asked). While it waits for values computed on
+    // another thread, the sweep asks stop again at the same test.
+    int (*grain)(void *context) = nullptr;
 };
 
 struct sweepJob {
@@ -55,6 +65,9 @@ struct sweepJob {
     // This job records only the X values whose index in the X sweep is
     // xPart modulo xParts, so that several jobs can share one figure.
     int xPart = 0, xParts = 1;
+    // Threads computing a watched sweep's values (hooks.grain set, one part):
+    // with 2, a second thread computes them ahead of the recording.
+    int threads = 1;
     // The cells are shared with other jobs sweeping at once: points are
     // recorded by atomic updates, which give the same cells in any order,
     // and the cells are not cleared first (whoever shares them clears them

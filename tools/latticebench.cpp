@@ -1,7 +1,7 @@
 // latticebench: times the render pass, headless, through evaluate, through
 // the batched path the program uses (with the vector math and without it),
-// through the on-screen render() with its Esc test at every loop test and
-// its progress marks, and through loops written by hand for two figures,
+// through the window's render() with its Esc test and progress marks, on one
+// thread and on all, and through loops written by hand for two figures,
 // and checks that every pass fills the same cells as evaluate. The default figure is also timed
 // as NumPy float32 code (tools/bench_numpy.py), and the heavy figure as an
 // export at 2048 x 2048 split over one and over two threads.
@@ -280,9 +280,41 @@ static const char *figureName(const benchFigure &figure)
 // ---- one figure ----
 
 struct passTimes {
-    std::vector<double> evaluated, batched, scalar, screen, floor, draw;
-    bool same = true, scalarSame = true, screenSame = true, floorSame = true;
+    std::vector<double> evaluated, batched, batchedWall, scalar, screen, screenWall, screenBoth, floor, draw;
+    bool same = true, scalarSame = true, screenSame = true, screenBothSame = true, floorSame = true;
 };
+
+// Processor time of this thread into cpu and wall-clock time into wall.
+static void timeBoth(void (*pass)(), std::vector<double> &cpu, std::vector<double> &wall)
+{
+    double start = cpuMilliseconds(), wallStart = wallMilliseconds();
+    pass();
+    cpu.push_back(cpuMilliseconds() - start);
+    wall.push_back(wallMilliseconds() - wallStart);
+}
+
+static void renderOneThread()
+{
+    int threads = renderThreads;
+    renderThreads = 1;
+    renderOnScreen();
+    renderThreads = threads;
+}
+
+static void renderAllThreads()
+{
+    int threads = renderThreads;
+    renderThreads = (int)std::max(1u, std::thread::hardware_concurrency());
+    renderOnScreen();
+    renderThreads = threads;
+}
+
+static double wallOnce(void (*pass)())
+{
+    double start = wallMilliseconds();
+    pass();
+    return wallMilliseconds() - start;
+}
 
 // The runs alternate, so that a busy moment of the machine falls on every
 // kind of pass alike.
@@ -294,13 +326,15 @@ static passTimes timePasses(void (*floorPass)())
             t.evaluated.push_back(timeOnce(renderEvaluated));
             memcpy(referenceCells.data(), life, AREA_CELLS * sizeof life[0]);
         }
-        t.batched.push_back(timeOnce(renderBatched));
+        timeBoth(renderBatched, t.batched, t.batchedWall);
         t.same = t.same && cellsMatchReference();
         t.draw.push_back(timeOnce(drawBench));
         t.scalar.push_back(timeOnce(renderBatchedScalar));
         t.scalarSame = t.scalarSame && cellsMatchReference();
-        t.screen.push_back(timeOnce(renderOnScreen));
+        timeBoth(renderOneThread, t.screen, t.screenWall);
         t.screenSame = t.screenSame && cellsMatchReference();
+        t.screenBoth.push_back(wallOnce(renderAllThreads));
+        t.screenBothSame = t.screenBothSame && cellsMatchReference();
         if (floorPass) {
             t.floor.push_back(timeOnce(floorPass));
             t.floorSame = t.floorSame && cellsMatchReference();
@@ -309,7 +343,7 @@ static passTimes timePasses(void (*floorPass)())
     return t;
 }
 
-static const char *sameText(bool same) { return same ? "identical" : "DIFFERENT"; }
+static const char *sameText(bool same) { return same ? "same" : "DIFF"; }
 
 static void benchFigureAt(const benchFigure &figure)
 {
@@ -326,11 +360,13 @@ static void benchFigureAt(const benchFigure &figure)
                         : figure.kind == figureKind::heavy    ? renderHeavyByHand : nullptr;
     passTimes t = timePasses(floorPass);
     double evaluated = median(t.evaluated), batched = median(t.batched);
-    printf("%-28s %10lld %11.1f %9.2f %8.1fx  %-9s %9.2f %-9s %9.2f %-9s %7.2f\n", figureName(figure), points,
-           evaluated, batched, evaluated / batched, sameText(t.same), median(t.scalar), sameText(t.scalarSame),
-           median(t.screen), sameText(t.screenSame), median(t.draw));
+    printf("%-24s %8lld %9.1f %7.2f %6.1fx %-4s %7.2f %-4s %7.2f %7.2f %-4s %6.2fx %7.2f %-4s %6.2fx %7.2f %6.2f\n",
+           figureName(figure), points, evaluated, batched, evaluated / batched, sameText(t.same), median(t.scalar),
+           sameText(t.scalarSame), median(t.batchedWall), median(t.screen), sameText(t.screenSame),
+           median(t.screen) / batched, median(t.screenBoth), sameText(t.screenBothSame),
+           median(t.screenBoth) / median(t.batchedWall), median(t.screenWall), median(t.draw));
     if (floorPass)
-        printf("%-28s %10s %11s %9.2f %8s   %-9s   batched / floor = %.2f\n", "  floor (by hand, scalar)", "", "",
+        printf("%-24s %8s %9s %7.2f %7s %-4s   batched / floor = %.2f\n", "  floor (by hand, scalar)", "", "",
                median(t.floor), "", sameText(t.floorSame), batched / median(t.floor));
 }
 
@@ -424,10 +460,17 @@ int main(int argc, char **argv)
         addFigure(figureKind::heavy, "");
         addFigure(figureKind::zHeavy, "");
     }
-    printf("processor ms of this thread, medians of %d evaluate and %d other renders; vector math %s\n",
-           EVALUATE_RUNS, FAST_RUNS, vectorMathActive() ? "on (AVX2)" : "not on this processor or build");
-    printf("%-28s %10s %11s %9s %9s  %-9s %9s %-9s %9s %-9s %7s\n", "figure", "points", "evaluate", "batched",
-           "ratio", "cells", "no SIMD", "cells", "render()", "cells", "drawFIG");
+    double load[1] = { 0 };
+    getloadavg(load, 1);
+    printf("medians of %d evaluate and %d other renders, in ms; cpu: processor time of this thread, wall: wall clock;"
+           " vector math %s; load average %.2f on %u cores\n", EVALUATE_RUNS, FAST_RUNS,
+           vectorMathActive() ? "on (AVX2)" : "not on this processor or build", load[0],
+           std::thread::hardware_concurrency());
+    printf("%-24s %8s %9s %7s %7s %-4s %7s %-4s %7s %7s %-4s %7s %7s %-4s %7s %7s %6s\n", "", "", "evaluate",
+           "batched", "", "", "no SIMD", "", "batched", "window", "", "/batch", "window", "", "/batch", "window", "");
+    printf("%-24s %8s %9s %7s %7s %-4s %7s %-4s %7s %7s %-4s %7s %7s %-4s %7s %7s %6s\n", "figure", "points", "cpu",
+           "cpu", "ratio", "cell", "cpu", "cell", "wall", "1T cpu", "cell", "cpu", "all wall", "cell", "wall",
+           "1T wall", "drawFIG");
     for (int i = 0; i < figureCount; i++)
         benchFigureAt(figures[i]);
     if (argc == 1) {

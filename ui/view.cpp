@@ -1,6 +1,11 @@
 // The figure on the screen: the render core and the colour ramp, connected
 // to buffer, the keys and the progress box.
 #include <allegro.h>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <thread>
 #include "render/colour.h"
 #include "render/lattice.h"
 #include "ui/input.h"
@@ -43,14 +48,53 @@ int progressColumn(float x, float xMin, float xMax, buttonRect progress)
 struct renderView {
     const figure &fig;
     buttonRect progress;
+    int markedColumn;               // X values that fall on it need no new marks ...
+    float columnFrom, columnTo;     // ... from columnFrom (on it) up to columnTo (off it)
 };
 
-static void drawProgressMarks(const renderView &view, float x)
+static int markColumn(const renderView &view, float x)
 {
-    buttonRect box = view.progress;
-    int column = progressColumn(x, view.fig.Range[0], view.fig.Range[1], box);
-    if (column < 0)
+    return progressColumn(x, view.fig.Range[0], view.fig.Range[1], view.progress);
+}
+
+// Floats in the order of their values, as integers.
+static long long orderOf(float v)
+{
+    int32_t bits = std::bit_cast<int32_t>(v);
+    return bits < 0 ? -(long long)(bits & 0x7fffffff) : bits;
+}
+
+static float floatOfOrder(long long order)
+{
+    return std::bit_cast<float>(order < 0 ? (int32_t)(-order | 0x80000000LL) : (int32_t)order);
+}
+
+// The smallest float above x whose column is not x's. A column changes in
+// one direction as X rises, and past the box's end gives -1, so once it
+// leaves x's column it never comes back; +infinity always has left it.
+static float nextColumnStart(const renderView &view, float x, int column)
+{
+    long long on = orderOf(x), off = orderOf(INFINITY);
+    while (off - on > 1) {
+        long long middle = on + (off - on) / 2;
+        (markColumn(view, floatOfOrder(middle)) == column ? on : off) = middle;
+    }
+    return floatOfOrder(off);
+}
+
+// An X value on the column last marked (most of them, for X sweeps of many
+// values) is known as such without working out its column.
+static void drawProgressMarks(renderView &view, float x)
+{
+    if (x >= view.columnFrom && x < view.columnTo)
         return;
+    int column = markColumn(view, x);
+    if (column < 0 || column == view.markedColumn)
+        return;
+    view.markedColumn = column;
+    view.columnFrom = x;
+    view.columnTo = nextColumnStart(view, x, column);
+    buttonRect box = view.progress;
     int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(screen, column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(screen, column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
@@ -67,13 +111,39 @@ static const Key refreshKeyOf[3] = { Key::F3, Key::F2, Key::F1 };
 
 static void stepDone(void *context, int axis, const float point[3])
 {
-    const renderView &view = *(const renderView *)context;
+    renderView &view = *(renderView *)context;
     if (keyHeld(refreshKeyOf[axis])) {
         drawFIG(view.fig);
-        copyToScreen();
+        copyToScreen();             // the buffer has no marks
+        view.markedColumn = -1;
+        view.columnFrom = view.columnTo = NAN;
     }
     if (axis == 0)
         drawProgressMarks(view, point[0]);
+}
+
+// The deepest step a held key refreshes at: the sweep looks no deeper.
+static int refreshGrain(void *)
+{
+    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : 0;
+}
+
+int renderThreads = 0;
+
+// A second thread helps only where a core is idle: with every core busy,
+// each hand-over waits for the scheduler, which costs more than it saves.
+// The kernel's count of runnable tasks (this one included) tells.
+static int threadsForRender()
+{
+    if (renderThreads > 0)
+        return renderThreads;
+    unsigned cores = std::thread::hardware_concurrency();
+    FILE *f = fopen("/proc/loadavg", "r");
+    int running = 0;
+    bool read = f && fscanf(f, "%*f %*f %*f %d", &running) == 1;
+    if (f)
+        fclose(f);
+    return cores > 1 && (!read || running < (int)cores) ? 2 : 1;
 }
 
 void render(const figure &f, buttonRect progress)
@@ -81,9 +151,11 @@ void render(const figure &f, buttonRect progress)
     modalActivity rendering;
     backgroundInput sweeping;       // Esc and the F keys are read during the sweep
     drawBox(display(), "Esc to Cancel", progress, rgbColour(128, 128, 128), 4);
-    renderView view{ f, progress };
+    renderView view{ f, progress, -1, NAN, NAN };
     sweepJob job = figureJob(f, life, AREA_PX, Time);
     job.hooks = sweepHooks{ cancelled, stepDone, &view };
+    job.hooks.grain = refreshGrain;
+    job.threads = threadsForRender();
     sweepLattice(job);
     waitKeyRelease(Key::Esc);
 }

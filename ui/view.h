@@ -13,8 +13,12 @@ void drawFIG(const figure &f);
 // Renders the figure into life, showing "Esc to Cancel" and progress marks
 // in the box progress. Esc ends the render at the next loop test and is
 // waited out; F1, F2 and F3 held show the figure as it grows after every
-// point, every Z sweep and every Y sweep.
+// point, every Z sweep and every Y sweep. The sweep records as the batched
+// path computes, in sweep order, and looks at Esc at least every run of
+// points (microseconds apart); a second thread computes the values ahead
+// where the machine has a core to spare.
 void render(const figure &f, buttonRect progress);
+extern int renderThreads;           // 1 or 2 forces that many; 0 (the default) decides at each render
 
 // Column of the progress marks in the box for the current X, or -1 when none is drawn.
 int progressColumn(float x, float xMin, float xMax, buttonRect progress);

@@ -112,7 +112,7 @@ class Desktop(harness.AppTestCase):
                          'the icon is desktop/latticegraph.png')
 
     def test_esc_just_after_a_render_does_not_quit(self):
-        app = self.start_app(gallery={'slow.fig': slow_figure(0.03)})     # 17.5 million points
+        app = self.start_app(gallery={'slow.fig': slow_figure(0.01)})     # 158 million points
         idle_box = app.shot().region(*RENDER_BOX)
         self.load_first(app)
         app.wait_for(lambda s: s.region(*RENDER_BOX) != idle_box, 'the render to start')

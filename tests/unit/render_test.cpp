@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <bit>
 #include <cmath>
+#include <set>
 #include <vector>
 #include "formula/batch.h"
 #include "render/lattice.h"
@@ -86,10 +87,14 @@ static std::vector<int> sweptState(sweepJob j, evaluation path)
     return state;
 }
 
-static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path)
+static int everyPoint(void *) { return 2; }
+
+// The watched sweep asks every test at a grain of 2: the point-by-point sweep's cells and point.
+static std::vector<int> cancelledRun(sweepJob j, int stopAt, evaluation path, bool watched = false)
 {
     stopCounter counter{ 0, stopAt };
     j.hooks.stop = stopAtTest, j.hooks.context = &counter;
+    j.hooks.grain = watched ? everyPoint : nullptr;
     return sweptState(j, path);
 }
 
@@ -119,6 +124,7 @@ TEST(Render, BothPathsGiveTheSameCellsAndStopPoint)
             std::vector<int> reference = cancelledRun(j, stopAt, evaluation::reference);
             for (evaluation path : { evaluation::compiled, evaluation::perPoint })
                 EXPECT_EQ(cancelledRun(j, stopAt, path), reference) << f << " " << stopAt << " " << (int)path;
+            EXPECT_EQ(cancelledRun(j, stopAt, evaluation::compiled, true), reference) << f << " " << stopAt;
         }
     }
 }
@@ -193,6 +199,55 @@ TEST(Render, BatchedCellsForEveryAxisSetAndShortRows)
     }
 }
 
+// The point-by-point sweep stopped at every test from its k-th point on.
+struct afterPoints { long points = 0, k = 0; };
+static bool pointsReached(void *c) { return ((afterPoints *)c)->points >= ((afterPoints *)c)->k; }
+static void countPoint(void *c, int axis, const float *) { ((afterPoints *)c)->points += axis == 2; }
+
+// A watched sweep stopped at its n-th look and every later one, at a grain
+// that changes at every look (once at 0, it looks again only a run later).
+struct looks { int asked = 0, stopAt = 0, grains = 0; };
+static bool lookStops(void *c) { return ++((looks *)c)->asked >= ((looks *)c)->stopAt; }
+static int changingGrain(void *c)
+{
+    int grains = ((looks *)c)->grains++;
+    return grains % 29 == 28 ? 0 : 1 + grains % 2;
+}
+
+// Every point of these figures lands on the grid in the counting style, so
+// a watched sweep stopped anywhere has recorded as many points as its cells
+// count: they must be the cells of the point-by-point sweep stopped after
+// that many points. (Where the stop is noticed between the same two points,
+// at an X, Y or Z test, moves only the point it leaves.) Runs of points per X value, of whole
+// columns, of blocks of X values, and runs that end inside a Z sweep; the
+// values computed here and on a second thread.
+TEST(Render, WatchedSweepStopsAfterExactlyThePointsItRecorded)
+{
+    const struct { const char *x, *y, *z; std::vector<float> range; } rows[] = {
+        { "S(X*Z)*.9", "C(Y+Z)*.9", "Z", { 0, 2, 0.25f, 0, 1, 0.25f, 0, 3, 1 } },
+        { "S(X+Y)*.9", "C(X*2+Y)*.9", "Y", { 0, 2, 0.25f, 0, 1, 0.25f, 0, 3, 1 } },
+        { "S(X*Z/99)*.9", "C(Y+Z)*.9", "Z", { 0, 1, 1, 0, 1, 1, 0, 1039, 1 } } };
+    for (auto &row : rows) {
+        for (int threads : { 1, 2 }) {
+            std::set<long> stoppedAfter;
+            for (int n = 1; n < 45; n++) {
+                sweepJob j = job(row.x, row.y, row.z, row.range, STYLE_COUNTS);
+                looks watch{ 0, n, 0 };
+                j.hooks = sweepHooks{ lookStops, nullptr, &watch };
+                j.hooks.grain = changingGrain, j.threads = threads;
+                std::vector<int> watched = sweptState(j, evaluation::compiled);
+                afterPoints count{ 0, cellSum() };
+                j.hooks = sweepHooks{ pointsReached, countPoint, &count };
+                sweptState(j, evaluation::perPoint);
+                EXPECT_TRUE(std::equal(cells.begin(), cells.end(), watched.begin())) << row.x << " " << threads << " " << n;
+                stoppedAfter.insert(count.k);
+            }
+            // a second thread adds looks while the sweep waits for it
+            EXPECT_GE(stoppedAfter.size(), threads == 1 ? 10u : 1u) << row.x;
+        }
+    }
+}
+
 // ---- on the screen ----
 
 // The marks run just inside the progress box's 4-pixel border.
@@ -209,6 +264,30 @@ TEST(ScreenRender, ProgressMarksSpanTheBox)
     EXPECT_TRUE(isGreenMark(LAST_MARK));
     EXPECT_FALSE(isGreenMark(FIRST_MARK - 1));
     EXPECT_FALSE(isGreenMark(LAST_MARK + 1));
+}
+
+// X sweeps of fewer values than the box has columns, of about as many, and
+// of many more (with columns too far left or right for the screen): a mark
+// stands exactly on the column of each X value.
+TEST(ScreenRender, ProgressMarksStandOnTheColumnsOfTheXValues)
+{
+    const float rows[][3] = { { -3, 3, 0.25f }, { 0, 1, 1.0f / 119 }, { -62.8318f, 62.8318f, 0.002f },
+                              { -1e6f, 3, 0.5f }, { 0.1f, 1e9f, 3e5f } };
+    for (auto &row : rows) {
+        headlessSetup();
+        clear(screen);
+        std::copy(row, row + 3, fig.Range);
+        fig.Range[4] = fig.Range[3];        // one point per X value
+        render(fig, PROGRESS_BOX);
+        std::vector<bool> marked(SCREEN_W_PX);
+        for (float x = row[0]; x <= row[1]; x = x + row[2])
+            if (int column = progressColumn(x, row[0], row[1], PROGRESS_BOX); column >= 0)
+                marked[column] = true;
+        int differing = 0;
+        for (int c = PROGRESS_BOX.x; c < PROGRESS_BOX.x + PROGRESS_BOX.w; c++)
+            differing += isGreenMark(c) != marked[c];
+        EXPECT_EQ(differing, 0) << row[0] << " " << row[1] << " " << row[2];
+    }
 }
 
 TEST(ScreenRender, EscHeldAtStartClearsTheCellsAndWaitsForRelease)

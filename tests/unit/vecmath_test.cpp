@@ -81,7 +81,6 @@ TEST(VecMath, ValuesTheCLibraryComputesOnTheVectorPath)
         { SIN, -0.0f, 0, 1 },                   // zero
         { SIN, 1e-40f, 0, 1 },                  // below FLT_MIN
         { POW, 2, -149, 1 },                    // below FLT_MIN
-        { POW, FLT_MAX, 1, 1 },                 // FLT_MAX
         { POW, 2, 128, 1 },                     // beyond FLT_MAX
         { TAN, INFINITY, 0, 1 },                // non-finite input, NaN result
         { POW, -8, 1.0f / 3, 0 },               // no real power: NaN without the library
