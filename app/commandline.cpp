@@ -29,8 +29,8 @@ static const char *const USAGE[] = {
     "A FIGURE named without a folder that the working folder lacks is read from the data folder's gallery/.",
     "  --scale N            show the window at N times the picture's 640x480, N from 1 to 8 (default: the",
     "                       largest that fits the desktop); Ctrl+= and Ctrl+- change it while it runs",
-    "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT; no display needed;",
-    "                       every finding of its formulas is a warning on stderr",
+    "  --export FIGURE OUT  render FIGURE (a file, or the word default) into the PNG file OUT (- for standard",
+    "                       output); no display needed; every finding of its formulas is a warning on stderr",
     "  --size N             the picture is N x N pixels, N even from 16 to 16384 (default 480)",
     "  --refine X,Y,Z       each axis's skip becomes skip x factor (default 480/N,480/N,1: the window's colours)",
     "  --threads N          render on N threads (default: one per core)",
@@ -284,7 +284,8 @@ static int runExport(const commandLine &command)
     figure fig;
     if (!loadFigure(isDefault ? nullptr : path.c_str(), fig))
         return STATUS_USAGE;
-    if (!isDefault && sameFile(path.c_str(), command.request.outPath)) {
+    bool toFile = strcmp(command.request.outPath, "-") != 0;     // "-" is standard output
+    if (!isDefault && toFile && sameFile(path.c_str(), command.request.outPath)) {
         fprintf(stderr, "latticegraph: cannot write %s: it is the figure being exported\n", command.request.outPath);
         return STATUS_USAGE;
     }

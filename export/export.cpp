@@ -8,13 +8,16 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <strings.h>
 #include <system_error>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "export/export.h"
 #include "export/png.h"
 #include "export/progress.h"
 #include "formula/formula.h"
+#include "io/replace.h"
 #include "render/colour.h"
 
 static const char AXIS_NAME[3] = { 'X', 'Y', 'Z' };
@@ -59,18 +62,22 @@ static int processorCount()
     return online > 0 ? (int)online : 1;
 }
 
-// Every thread holds a grid of its own; together they may take half the
-// memory of the machine at most.
 static int threadsFor(const exportRequest &request, long long xValues)
 {
     int threads = request.threads > 0 ? request.threads : processorCount();
-    double grid = (double)request.size * request.size * sizeof(int);
-    double memory = (double)sysconf(_SC_PHYS_PAGES) * sysconf(_SC_PAGE_SIZE);
-    if (memory > 0)
-        threads = (int)std::fmin(threads, std::fmax(1.0, std::floor(memory / 2 / grid)));
     if (xValues > 0 && xValues < threads)
         threads = (int)xValues;
     return threads;
+}
+
+// Grids of their own spare the threads the atomic updates of a shared grid
+// while all of them together stay this small; beyond it the peak memory
+// would grow with the thread count.
+const double PRIVATE_GRIDS_BYTES = 32 << 20;
+
+static bool sharesGrid(int size, int threads)
+{
+    return threads > 1 && (double)size * size * sizeof(int) * threads > PRIVATE_GRIDS_BYTES;
 }
 
 exportPlan planExport(const figure &fig, const exportRequest &request)
@@ -88,6 +95,7 @@ exportPlan planExport(const figure &fig, const exportRequest &request)
     }
     plan.size = request.size;
     plan.threads = threadsFor(request, plan.values[0]);
+    plan.sharedGrid = sharesGrid(plan.size, plan.threads);
     return plan;
 }
 
@@ -102,24 +110,39 @@ static std::string skipShown(const exportPlan &plan, int axis)
     return text;
 }
 
-// There is no Esc here: a sweep that would never end is refused, by name.
+// Whether the sweep of the axis is ever reached: an outer sweep that visits
+// no value leaves it unreached, as the window's render does.
+static bool reached(const exportPlan &plan, int axis)
+{
+    for (int outer = 0; outer < axis; outer++)
+        if (plan.values[outer] == 0)
+            return false;
+    return true;
+}
+
+static void explainEndless(const exportPlan &plan, int a, const char *figure)
+{
+    const float *axis = plan.range + 3 * a;
+    std::string skip = skipShown(plan, a);
+    fprintf(stderr, "latticegraph: cannot export %s: the %c sweep never ends: ", figure, AXIS_NAME[a]);
+    if (!(axis[2] > 0))
+        fprintf(stderr, "its skip %s is not above 0\n", skip.c_str());
+    else if (std::isinf(axis[0]) || std::isinf(axis[1]))
+        fprintf(stderr, "its range runs to infinity\n");
+    else
+        fprintf(stderr, "its skip %s is too small to move %c somewhere between %g and %g\n", skip.c_str(),
+                AXIS_NAME[a], (double)axis[0], (double)axis[1]);
+}
+
+// There is no Esc here: a sweep that would never end is refused, by name,
+// when the export would reach it.
 static bool sweepsEnd(const exportPlan &plan, const char *figure)
 {
-    for (int a = 0; a < 3; a++) {
-        if (plan.values[a] >= 0)
-            continue;
-        const float *axis = plan.range + 3 * a;
-        std::string skip = skipShown(plan, a);
-        fprintf(stderr, "latticegraph: cannot export %s: the %c sweep never ends: ", figure, AXIS_NAME[a]);
-        if (!(axis[2] > 0))
-            fprintf(stderr, "its skip %s is not above 0\n", skip.c_str());
-        else if (std::isinf(axis[0]) || std::isinf(axis[1]))
-            fprintf(stderr, "its range runs to infinity\n");
-        else
-            fprintf(stderr, "its skip %s is too small to move %c somewhere between %g and %g\n",
-                    skip.c_str(), AXIS_NAME[a], (double)axis[0], (double)axis[1]);
-        return false;
-    }
+    for (int a = 0; a < 3; a++)
+        if (plan.values[a] < 0 && reached(plan, a)) {
+            explainEndless(plan, a, figure);
+            return false;
+        }
     for (int a = 0; a < 3; a++)
         if (plan.values[a] == 0)
             fprintf(stderr, "warning: the %c sweep visits no value (from %g to %g); the picture is empty\n",
@@ -129,14 +152,17 @@ static bool sweepsEnd(const exportPlan &plan, const char *figure)
 
 // ---- the output file ----
 
-// The file that is replaced: a link is followed, so that the link stays and
-// its target gets the picture.
-static std::string writtenPath(const char *path)
+// "-" names standard output, which gets the picture as it is made.
+static bool toStandardOutput(const char *path)
 {
-    char *target = realpath(path, nullptr);
-    std::string written = target ? target : path;
-    free(target);
-    return written;
+    return strcmp(path, "-") == 0;
+}
+
+static void warnName(const char *path)
+{
+    size_t length = strlen(path);
+    if (!toStandardOutput(path) && (length < 4 || strcasecmp(path + length - 4, ".png") != 0))
+        fprintf(stderr, "warning: %s does not end in .png; it is written as a PNG file all the same\n", path);
 }
 
 // Why path cannot be written, found before a long render; empty if it can.
@@ -158,9 +184,14 @@ static std::string outputProblem(const std::string &path)
     return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : strerror(errno);
 }
 
+static const char *outputName(const char *path)
+{
+    return toStandardOutput(path) ? "standard output" : path;
+}
+
 static void reportWriteFailure(const char *path, const std::string &reason)
 {
-    fprintf(stderr, "latticegraph: cannot write %s: %s\n", path, reason.c_str());
+    fprintf(stderr, "latticegraph: cannot write %s: %s\n", outputName(path), reason.c_str());
 }
 
 struct writeProgress {
@@ -201,7 +232,9 @@ static bool writePicture(const cellGrid &cells, const exportPlan &plan, int gain
     for (int v = 0; v <= RAMP_TOP; v++)
         painter.palette[v] = packPixel(ramp[v].r, ramp[v].g, ramp[v].b);
     writeProgress progress{ .size = size };
-    bool written = writePNG(path, size, paintRows, &painter, threads, rowWritten, &progress, error);
+    bool written = toStandardOutput(path)
+                       ? writePNGStream(stdout, size, paintRows, &painter, threads, rowWritten, &progress, error)
+                       : writePNG(path, size, paintRows, &painter, threads, rowWritten, &progress, error);
     progress.line.finish();
     return written;
 }
@@ -237,18 +270,35 @@ static exportOutcome renderAndWrite(const exportRequest &request, const exportPl
     return exportOutcome::failed;
 }
 
+// The output file as the export writes it: links followed, so that a link
+// stays and the file it names gets the picture. Empty with a message when
+// it cannot be written.
+static std::string outputPath(const char *outPath)
+{
+    if (toStandardOutput(outPath))
+        return outPath;
+    std::string path = replacedPath(outPath);
+    if (std::string problem = outputProblem(path); !problem.empty()) {
+        reportWriteFailure(outPath, problem);
+        return "";
+    }
+    return path;
+}
+
 exportOutcome exportFigure(const figure &fig, const exportRequest &request)
 {
     warnFindings(fig);
     exportPlan plan = planExport(fig, request);
     if (!sweepsEnd(plan, request.figureName))
         return exportOutcome::refused;
-    std::string path = writtenPath(request.outPath);
-    if (std::string problem = outputProblem(path); !problem.empty()) {
-        reportWriteFailure(request.outPath, problem);
+    std::string path = outputPath(request.outPath);
+    if (path.empty())
         return exportOutcome::failed;
-    }
+    warnName(request.outPath);
     catchInterrupts();
+    // Past a file size limit a write fails with EFBIG, reported like any
+    // other, instead of the signal ending the process mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     exportOutcome outcome;
     try {
         outcome = renderAndWrite(request, plan, path);
@@ -261,7 +311,9 @@ exportOutcome exportFigure(const figure &fig, const exportRequest &request)
                 failure.what());
         return exportOutcome::failed;
     }
-    if (outcome == exportOutcome::interrupted)
+    if (outcome == exportOutcome::interrupted && toStandardOutput(request.outPath))
+        fprintf(stderr, "latticegraph: interrupted; standard output holds part of the picture\n");
+    else if (outcome == exportOutcome::interrupted)
         fprintf(stderr, "latticegraph: interrupted; %s was not written\n", request.outPath);
     return outcome;
 }

@@ -3,9 +3,7 @@
 // takes the figure as a value and never starts the screen library, so it runs
 // where there is no display at all.
 #pragma once
-#include <memory>
-#include <utility>
-#include <vector>
+#include <cstddef>
 #include "render/lattice.h"
 
 const int EXPORT_SIZE_MIN = 16, EXPORT_SIZE_MAX = 16384;   // sides of an export; always even
@@ -48,26 +46,36 @@ struct exportPlan {
     float range[9];                 // the figure's ranges with the skips scaled
     long long values[3];            // values each sweep visits; -1: it never ends
     int size;
-    int threads;                    // never more than X values, nor than memory allows
+    int threads;                    // never more than X values
+    bool sharedGrid;                // the threads record into one grid, by atomic updates
 };
 
 exportPlan planExport(const figure &fig, const exportRequest &request);
 
-// A grid of cells that is not cleared when it is made: each sweep thread
-// clears its own, so the memory is first touched by the thread that uses it.
-template <class T> struct uninitialised : std::allocator<T> {
-    template <class U> struct rebind { using other = uninitialised<U>; };
-    template <class U> void construct(U *place) { ::new ((void *)place) U; }
-    template <class U, class... Args> void construct(U *place, Args &&...args)
-    {
-        ::new ((void *)place) U(std::forward<Args>(args)...);
-    }
+// A grid of cells in memory of its own, zero when made: the pages are
+// first touched by the sweep that records into them, and a large grid is
+// backed by 2 MB pages where the system allows. Throws std::bad_alloc.
+class cellGrid {
+public:
+    cellGrid() = default;
+    explicit cellGrid(size_t cells);
+    cellGrid(cellGrid &&other) noexcept;
+    cellGrid &operator=(cellGrid &&other) noexcept;
+    ~cellGrid();
+    int *data() const { return cells; }
+    size_t size() const { return count; }
+    int *begin() const { return cells; }
+    int *end() const { return cells + count; }
+    int &operator[](size_t i) const { return cells[i]; }
+    bool operator==(const cellGrid &other) const;
+private:
+    int *cells = nullptr;
+    size_t count = 0, bytes = 0;
 };
-using cellGrid = std::vector<int, uninitialised<int>>;
 
 // The plan's grid of cells (cell (x, y) at x * size + y), swept by the plan's
-// threads over parts of the X sweep and combined: counts add, saturating at
-// INT_MAX, depths take the maximum. The same cells for any thread count.
-// With countPairs each thread counts its finished (X, Y) pairs for the
-// progress line.
+// threads over parts of the X sweep: into one shared grid, or into a grid
+// each that are then combined (counts add, saturating at INT_MAX, depths
+// take the maximum). The same cells for any thread count. With countPairs
+// each thread counts its finished (X, Y) pairs for the progress line.
 cellGrid sweepExport(const exportPlan &plan, bool countPairs = false);

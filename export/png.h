@@ -1,6 +1,7 @@
 // PNG files of square pictures, 8-bit RGB, written whole or not at all.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 // A pixel as the writer takes it: in memory the bytes red, green, blue and
 // one unused, on any byte order.
@@ -17,3 +18,8 @@ typedef void (*rowPainter)(void *context, int first, int count, uint32_t *out);
 // held and *error gets the errno value (EINTR when rowDone stopped it).
 bool writePNG(const char *path, int size, rowPainter paint, void *paintContext, int threads,
               bool (*rowDone)(void *context, int y), void *context, int *error);
+
+// The same file written to an open stream (standard output) as it is made:
+// on failure the stream holds what was written so far.
+bool writePNGStream(FILE *out, int size, rowPainter paint, void *paintContext, int threads,
+                    bool (*rowDone)(void *context, int y), void *context, int *error);

@@ -3,6 +3,7 @@
 // or the program is stopped half-way.
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,13 +73,30 @@ static void syncFolderOf(const std::string &path)
     close(fd);
 }
 
-// A link resolves to the file it names; a path that names nothing yet stays
-// as it is.
-static std::string targetOf(const char *path)
+// Links followed one by one stop after this many, as the kernel's do.
+const int MOST_LINKS = 40;
+
+// The file a link names, read relative to the link's folder.
+static std::string linkTarget(const std::string &link)
+{
+    std::string target(PATH_MAX, '\0');
+    ssize_t length = readlink(link.c_str(), target.data(), target.size());
+    if (length <= 0 || (size_t)length >= target.size())
+        return link;
+    target.resize((size_t)length);
+    size_t start = nameStart(link);
+    return target[0] == '/' || start == 0 ? target : link.substr(0, start) + target;
+}
+
+std::string replacedPath(const char *path)
 {
     char *real = realpath(path, nullptr);
     std::string target = real ? real : path;
     free(real);
+    struct stat info;
+    // realpath fails on a link to a file that does not exist yet: follow it by hand
+    for (int hop = 0; !real && hop < MOST_LINKS && lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode); hop++)
+        target = linkTarget(target);
     return target;
 }
 
@@ -123,8 +141,10 @@ bool writeTemporary(const char *path, bool (*write)(FILE *file, void *context), 
 // A replaced file keeps its permissions; a new one gets those of any new file.
 bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context, int *error)
 {
-    std::string target = targetOf(path), temporary;
+    std::string target = replacedPath(path), temporary;
     struct stat old;
+    if (lstat(target.c_str(), &old) == 0 && S_ISLNK(old.st_mode))
+        return fail(error, ELOOP);          // links in a loop, or too many of them
     bool exists = stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return fail(error, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);

@@ -15,6 +15,10 @@
 bool replaceFile(const char *path, bool (*write)(FILE *file, void *context), void *context,
                  int *error = nullptr);
 
+// The file that replaceFile(path) writes: path with its links followed,
+// a link to a file that does not exist yet included.
+std::string replacedPath(const char *path);
+
 // For a file that must never replace another: write() fills a new file
 // beside path (same folder, named after it, with the permissions of a new
 // file), which is flushed, synced to the disk and closed; its name goes to

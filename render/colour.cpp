@@ -53,26 +53,48 @@ int scaledValue(int cell, int gain)
     return (int)std::clamp(value, 0LL, (long long)RAMP_TOP);
 }
 
-// Rows are written in bands of 16 and blocks of 120 columns: the 120 cell
-// columns of a block then stay in the first-level cache for all 16 rows,
-// where a whole row would step through every column of the grid.
-const int BAND_ROWS = 16;
-const int BLOCK_COLUMNS = 120;
+// The grid is painted in tiles of 64 rows and 64 columns. A tile's cells
+// are read a column at a time (side by side in memory) into a small buffer,
+// whose rows are then copied out. Columns and rows of a large grid lie a
+// power of two apart, so reading or writing across them directly would
+// make the caches hold only a few of them at once. The columns a little
+// ahead are fetched while a column is painted: the processor does not fetch
+// ahead by itself across such strides.
+const int TILE_ROWS = 64;
+const int TILE_COLUMNS = 64;
+const int CELLS_PER_LINE = 16;      // ints in a 64-byte cache line
+const int FETCH_AHEAD = 8;          // columns
+
+static void fetchColumn(const int *column, int top, int bottom)
+{
+    for (int y = top; y < bottom; y += CELLS_PER_LINE)
+        __builtin_prefetch(column + y);
+}
+
+static void paintTile(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows, int top,
+                      int band, int bandEnd, int left, int right)
+{
+    uint32_t tile[TILE_ROWS][TILE_COLUMNS];
+    for (int x = left; x < right; x++) {
+        if (x + FETCH_AHEAD < size)
+            fetchColumn(cells + (long)(x + FETCH_AHEAD) * size, band, bandEnd);
+        const int *column = cells + (long)x * size;
+        for (int y = band; y < bandEnd; y++)
+            tile[y - band][x - left] = palette[scaledValue(column[y], gain)];
+    }
+    for (int y = band; y < bandEnd; y++)
+        std::copy(tile[y - band], tile[y - band] + (right - left), rows[y - top] + left);
+}
 
 void paintCells(const int *cells, int size, int gain, const uint32_t *palette, uint32_t *const *rows,
                 int top, int bottom)
 {
     if (bottom < 0)
         bottom = size;
-    for (int band = top; band < bottom; band += BAND_ROWS) {
-        int bandEnd = std::min(band + BAND_ROWS, bottom);
-        for (int left = 0; left < size; left += BLOCK_COLUMNS) {
-            int right = std::min(left + BLOCK_COLUMNS, size);
-            for (int y = band; y < bandEnd; y++)
-                for (int x = left; x < right; x++)
-                    rows[y - top][x] = palette[scaledValue(cells[(long)x * size + y], gain)];
-        }
-    }
+    for (int band = top; band < bottom; band += TILE_ROWS)
+        for (int left = 0; left < size; left += TILE_COLUMNS)
+            paintTile(cells, size, gain, palette, rows, top, band, std::min(band + TILE_ROWS, bottom), left,
+                      std::min(left + TILE_COLUMNS, size));
 }
 
 // Every value from RAMP_TOP up reaches the last stop at gain 1, so one

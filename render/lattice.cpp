@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -124,7 +124,7 @@ static int cellOfValues(const sweepJob &job, float x, float y)
 
 // Without branches on the cell's value, which the processor could not
 // foresee: a cell's load then overlaps the next points' work.
-template <int Style> static inline void recordInto(int *cells, int cell, int depth)
+template <int Style> static inline void recordPrivate(int *cells, int cell, int depth)
 {
     if (cell < 0)
         return;
@@ -135,12 +135,45 @@ template <int Style> static inline void recordInto(int *cells, int cell, int dep
         value = std::max(value, depth);
 }
 
-static void recordCell(const sweepJob &job, int cell, int depth)
+// The same update on cells that other sweeps write at once. A count only
+// grows and a depth only rises, so every update that changes the cell
+// lands, and the cell ends as the private one would in any order.
+template <int Style> static inline void recordShared(int *cells, int cell, int depth)
+{
+    if (cell < 0)
+        return;
+    std::atomic_ref<int> value(cells[cell]);
+    int seen = value.load(std::memory_order_relaxed);
+    if constexpr (Style == STYLE_COUNTS)
+        while (seen != INT_MAX && !value.compare_exchange_weak(seen, seen + 1, std::memory_order_relaxed)) {
+        }
+    else if constexpr (Style == STYLE_HIGHEST_Z)
+        while (depth > seen && !value.compare_exchange_weak(seen, depth, std::memory_order_relaxed)) {
+        }
+}
+
+template <int Style, bool Shared> static inline void recordInto(int *cells, int cell, int depth)
+{
+    if constexpr (Shared)
+        recordShared<Style>(cells, cell, depth);
+    else
+        recordPrivate<Style>(cells, cell, depth);
+}
+
+template <bool Shared> static void recordCell(const sweepJob &job, int cell, int depth)
 {
     if (job.style == STYLE_COUNTS)
-        recordInto<STYLE_COUNTS>(job.cells, cell, depth);
+        recordInto<STYLE_COUNTS, Shared>(job.cells, cell, depth);
     else if (job.style == STYLE_HIGHEST_Z)
-        recordInto<STYLE_HIGHEST_Z>(job.cells, cell, depth);
+        recordInto<STYLE_HIGHEST_Z, Shared>(job.cells, cell, depth);
+}
+
+static void recordCell(const sweepJob &job, int cell, int depth)
+{
+    if (job.sharedCells)
+        recordCell<true>(job, cell, depth);
+    else
+        recordCell<false>(job, cell, depth);
 }
 
 static void recordValues(const sweepJob &job, const float values[3])
@@ -264,7 +297,7 @@ static bool mayRecordAhead(const sweepHooks &hooks)
 // run's values become cells and depths at once; they are recorded point by
 // point as the sweep reaches them. Within a Z sweep the points follow one
 // another; a new Y value may skip the rest of a Z sweep that a stop ended.
-template <int Style> struct batchEngine {
+template <int Style, bool Shared> struct batchEngine {
     // Without hooks nothing can see the sweep between two X values, so it
     // records an X value's points in one go and leaves Y and Z where the
     // sweeps would. Where nothing sees the cells before the sweep ends (no
@@ -340,7 +373,7 @@ template <int Style> struct batchEngine {
         }
         if (at + PREFETCH_AHEAD < held.count)
             __builtin_prefetch(cells + std::max(held.cellOf[at + PREFETCH_AHEAD], 0), 1);
-        recordInto<Style>(cells, held.cellOf[at], held.depthOf[at]);
+        recordInto<Style, Shared>(cells, held.cellOf[at], held.depthOf[at]);
         at++;
     }
     void recordHeld()
@@ -349,7 +382,7 @@ template <int Style> struct batchEngine {
         for (long long i = 0; i < held.count; i++) {
             if (i + PREFETCH_AHEAD < held.count)
                 __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
-            recordInto<Style>(cells, cellOf[i], depthOf[i]);
+            recordInto<Style, Shared>(cells, cellOf[i], depthOf[i]);
         }
     }
     void recordWholeX()
@@ -429,14 +462,14 @@ static bool listSweepValues(const float *range, sweepValues &list)
 // The batched sweep, when the Y and Z values can be listed and the memory
 // for the tables is there. A style that records nothing still sweeps: the
 // hooks see every point.
-template <int Style> static bool sweepBatched(const sweepJob &job)
+template <int Style, bool Shared> static bool sweepBatched(const sweepJob &job)
 {
     sweepValues ys, zs;
-    std::unique_ptr<batchEngine<Style>> engine;
+    std::unique_ptr<batchEngine<Style, Shared>> engine;
     try {
         if (!listSweepValues(job.range + 3, ys) || !listSweepValues(job.range + 6, zs))
             return false;
-        engine = std::make_unique<batchEngine<Style>>(job, ys, zs);
+        engine = std::make_unique<batchEngine<Style, Shared>>(job, ys, zs);
     } catch (const std::bad_alloc &) {
         return false;
     }
@@ -444,13 +477,18 @@ template <int Style> static bool sweepBatched(const sweepJob &job)
     return true;
 }
 
-static bool sweepBatched(const sweepJob &job)
+template <bool Shared> static bool sweepBatched(const sweepJob &job)
 {
     if (job.style == STYLE_COUNTS)
-        return sweepBatched<STYLE_COUNTS>(job);
+        return sweepBatched<STYLE_COUNTS, Shared>(job);
     if (job.style == STYLE_HIGHEST_Z)
-        return sweepBatched<STYLE_HIGHEST_Z>(job);
-    return sweepBatched<-1>(job);
+        return sweepBatched<STYLE_HIGHEST_Z, Shared>(job);
+    return sweepBatched<-1, false>(job);
+}
+
+static bool sweepBatched(const sweepJob &job)
+{
+    return job.sharedCells ? sweepBatched<true>(job) : sweepBatched<false>(job);
 }
 
 // ---- the watched sweep: runs recorded in sweep order, computed ahead ----
@@ -692,7 +730,7 @@ private:
         for (long long g = from; g < to; g++) {
             if (g + PREFETCH_AHEAD < fetchEnd)
                 __builtin_prefetch(cells + std::max(cellOf[g + PREFETCH_AHEAD], 0), 1);
-            recordInto<Style>(cells, cellOf[g], depthOf[g]);
+            recordInto<Style, false>(cells, cellOf[g], depthOf[g]);
         }
     }
     // Where a segment from point done of the X value starting at first
@@ -792,11 +830,13 @@ static bool sweepWatched(const sweepJob &job)
 
 void sweepLattice(const sweepJob &job)
 {
-    memset(job.cells, 0, (size_t)job.size * job.size * sizeof job.cells[0]);
+    if (!job.sharedCells && !job.keepCells)
+        memset(job.cells, 0, (size_t)job.size * job.size * sizeof job.cells[0]);
     if (job.path == evaluation::reference) {
         referenceEngine engine{ {}, job };
         sweepAxis<0>(job, engine);
-    } else if (job.hooks.grain && job.path == evaluation::compiled && job.xParts <= 1 && sweepWatched(job)) {
+    } else if (job.hooks.grain && job.path == evaluation::compiled && job.xParts <= 1 && !job.sharedCells
+               && sweepWatched(job)) {
         return;
     } else if (job.path == evaluation::perPoint || !sweepBatched(job)) {
         programEngine engine(job);

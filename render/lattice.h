@@ -68,18 +68,29 @@ struct sweepJob {
     // Threads computing a watched sweep's values (hooks.grain set, one part):
     // with 2, a second thread computes them ahead of the recording.
     int threads = 1;
+    // The cells are shared with other jobs sweeping at once: points are
+    // recorded by atomic updates, which give the same cells in any order,
+    // and the cells are not cleared first (whoever shares them clears them
+    // once, before any job starts).
+    bool sharedCells = false;
+    // The sweep adds to the cells as they are instead of clearing them
+    // first: memory fresh from the system is zero already (its pages are
+    // then first touched where points land), and a sweep done in parts adds
+    // them together.
+    bool keepCells = false;
 };
 
 // A job for a figure, on the figure's own ranges.
 sweepJob figureJob(const figure &f, int *cells, int size, float *point);
 
-// Clears the job's cells, then sweeps X, Y, Z (each from its minimum while
+// Clears the job's cells (unless they are shared or kept), then sweeps X, Y, Z (each from its minimum while
 // it is at most the maximum, stepping in single precision) and records every
 // point whose X and Y formula values land on the grid: style 0 counts the
 // points of a cell, style 1 keeps its highest truncated Z value above 0.
 // Every path gives the same cells and leaves the point in the same place.
 // Values may be computed ahead of the sweep; with hooks, cells are recorded
 // point by point as the sweep reaches them, and without, an X value's points
-// are recorded at once. Several sweeps may run at once on separate jobs,
-// cells and points, except on the reference path (evaluate reads Time).
+// are recorded at once. Several sweeps may run at once on separate jobs and
+// points, and separate cells unless sharedCells, except on the reference
+// path (evaluate reads Time).
 void sweepLattice(const sweepJob &job);

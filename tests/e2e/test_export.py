@@ -2,6 +2,7 @@
 figure given at start, the messages and statuses of its failures, Ctrl+C,
 and the same bytes on one thread or many."""
 import os
+import resource
 import signal
 import struct
 import subprocess
@@ -28,6 +29,12 @@ def read_png(path):
     return width, subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], capture_output=True, check=True).stdout
 
 
+def limit_file_size():
+    """A 4 KiB file size limit, with SIGXFSZ as a shell leaves it (Python ignores it)."""
+    signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+
 def read(path):
     with open(path, 'rb') as f:
         return f.read()
@@ -49,8 +56,9 @@ class Export(harness.AppTestCase):
                 f.write(content)
         return p
 
-    def run_cli(self, *args, env=None, cwd=None):
-        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env, cwd=cwd)
+    def run_cli(self, *args, env=None, cwd=None, preexec_fn=None):
+        r = subprocess.run([harness.PROGRAM] + list(args), capture_output=True, timeout=120, env=env, cwd=cwd,
+                           preexec_fn=preexec_fn)
         return r.returncode, r.stdout.decode(), r.stderr.decode()
 
     def export(self, figure, name, *options):
@@ -101,23 +109,30 @@ class Export(harness.AppTestCase):
 
     def test_failures_name_file_and_reason(self):
         blocker, out = self.path('file', b'x'), self.path('o.png')
-        rows = [([self.path('none.fig'), out], 2, 'cannot read %s: no such file or folder' % self.path('none.fig')),
-                (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory'),
-                (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker),
+        # args, exit status, message, what the process starts with
+        rows = [([self.path('none.fig'), out], 2, 'cannot read %s: no such file or folder' % self.path('none.fig'), None),
+                (['default', '/no-such-folder/o.png'], 1, 'cannot write /no-such-folder/o.png: No such file or directory',
+                 None),
+                (['default', blocker + '/o.png'], 1, 'cannot write %s/o.png: Not a directory' % blocker, None),
                 ([self.figure_with(['X', 'Y', 'Z', '0', '1', '1', '0', '1', '0', '0', '0', '1']), out], 2,
-                 'cannot export %s: the Y sweep never ends: its skip 0 is not above 0' % self.path('f.fig')),
+                 'cannot export %s: the Y sweep never ends: its skip 0 is not above 0' % self.path('f.fig'), None),
                 (['default', out, '--refine', '1e-12,1,1'], 2, 'cannot export default: the X sweep never ends: '
-                 'its skip 5e-13 (the figure\'s 0.5 scaled) is too small to move X somewhere between -62.8318 and 62.8318')]
+                 'its skip 5e-13 (the figure\'s 0.5 scaled) is too small to move X somewhere between -62.8318 and 62.8318',
+                 None),
+                (['default', out], 1, 'cannot write %s: File too large' % out, limit_file_size)]
         rows.append(([self.path('f.fig'), self.path('f.fig')], 2, 'cannot write %s: it is the figure being exported'
-                     % self.path('f.fig')))
+                     % self.path('f.fig'), None))
         os.mkfifo(self.path('pipe'))
-        rows.append((['default', self.path('pipe')], 1, 'cannot write %s: it is not a regular file' % self.path('pipe')))
-        for args, status, message in rows:
-            self.assertEqual(self.run_cli('--export', *args), (status, '', 'latticegraph: %s\n' % message))
+        rows.append((['default', self.path('pipe')], 1, 'cannot write %s: it is not a regular file' % self.path('pipe'),
+                     None))
+        for args, status, message, start in rows:
+            self.assertEqual(self.run_cli('--export', *args, preexec_fn=start), (status, '', 'latticegraph: %s\n' % message))
         self.assertEqual(sorted(os.listdir(self.dir.name)), ['f.fig', 'file', 'pipe'])
-        os.symlink('file', self.path('link'))       # a link is written through, and stays
-        self.export('default', 'link')
-        self.assertEqual((os.readlink(self.path('link')), read_png(blocker)[0]), ('file', 480))
+        os.symlink('file', self.path('link.png'))       # a link is written through, and stays
+        os.symlink('new', self.path('dangling.png'))    # also one to a file that does not exist yet
+        for link, target in (('link.png', blocker), ('dangling.png', self.path('new'))):
+            self.export('default', link)
+            self.assertEqual((os.path.islink(self.path(link)), read_png(target)[0]), (True, 480))
 
     def test_bare_name_found_in_the_data_folder_gallery(self):
         home, empty, working = self.path('home'), self.path('empty'), self.path('working')
@@ -144,14 +159,20 @@ class Export(harness.AppTestCase):
             self.assertTrue(got[2].startswith(message), (cwd, args, got[2]))
         self.assertEqual(sorted(os.listdir(empty) + os.listdir(working)), ['gallery', 'o.png', 'o.png'])
 
-    def test_ill_formed_formula_warns_and_draws(self):
-        fig = self.figure_with(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
-        status, _, err = self.run_cli('--export', fig, self.path('o.png'))
-        self.assertEqual((status, err), (0, 'warning: Y formula "X+", col 2: draws nothing: the formula ends with '
-                                            'an operator\n'
-                                            'warning: Z formula "(Z", col 1: draws nothing: unbalanced parentheses, '
-                                            'the formula has a "(" that is never closed\n'))
-        self.assertEqual(read_png(self.path('o.png'))[0], 480)
+    def test_warns_and_draws(self):
+        # figure fields, output name, warnings
+        rows = [(['X', 'X+', '(Z', '0', '1', '1', '0', '1', '1', '0', '1', '1'], 'o.png',
+                 'warning: Y formula "X+", col 2: draws nothing: the formula ends with an operator\n'
+                 'warning: Z formula "(Z", col 1: draws nothing: unbalanced parentheses, the formula has a "(" that is '
+                 'never closed\n'),
+                (['X', 'Y', 'Z', '1', '0', '1', '0', '1', '0', '0', '0', '1'], 'o.png',     # Y is never reached
+                 'warning: the X sweep visits no value (from 1 to 0); the picture is empty\n'),
+                (['X', 'Y', 'Z', '0', '1', '1', '0', '1', '1', '0', '0', '1'], 'o.PiNG',
+                 'warning: %s does not end in .png; it is written as a PNG file all the same\n' % self.path('o.PiNG'))]
+        for fields, name, warnings in rows:
+            status, _, err = self.run_cli('--export', self.figure_with(fields), self.path(name))
+            self.assertEqual((status, err), (0, warnings))
+            self.assertEqual(read_png(self.path(name))[0], 480)
 
     def test_findings_are_warnings(self):
         fig = self.figure_with(['X-Y/64', '2X/64', 'sin(X)/64', '0', '1', '1', '0', '1', '1', '0', '1', '1'])
@@ -206,7 +227,10 @@ class Export(harness.AppTestCase):
             figure = os.path.join(sys.argv[2], name)
             one, many = (self.export(figure, '%s-%s.png' % (name, t), '--size', '1024', '--threads', t) for t in '14')
             self.assertTrue(read(one) == read(many), name)
-
+            piped = subprocess.run([harness.PROGRAM, '--export', figure, '-', '--size', '1024'], capture_output=True,
+                                   timeout=120)
+            self.assertEqual((piped.returncode, piped.stderr), (0, b''))
+            self.assertTrue(piped.stdout == read(one), name + ': standard output differs from the file')
 
 if __name__ == '__main__':
     harness.main()

@@ -48,7 +48,8 @@ TEST(Export, PlanSkips)
     EXPECT_EQ(planExport(exported, sized(480, 1, { 1e-12, 1, 1 })).values[0], -1);
 }
 
-// Counts add and depths take the highest, whichever thread recorded them.
+// Counts add and depths take the highest, whichever thread recorded them,
+// into grids of their own or into one shared grid.
 TEST(Export, SameCellsOnAnyThreads)
 {
     const struct { const char *x, *y, *z; int style; } figures[] = {
@@ -60,7 +61,11 @@ TEST(Export, SameCellsOnAnyThreads)
         cellGrid one = sweepExport(planExport(exported, sized(96, 1)));
         EXPECT_GT(std::accumulate(one.begin(), one.end(), 0LL), 1000) << f.z;
         for (int threads : { 2, 3, 7 })
-            EXPECT_TRUE(sweepExport(planExport(exported, sized(96, threads)), true) == one) << f.z << threads;
+            for (bool shared : { false, true }) {
+                exportPlan plan = planExport(exported, sized(96, threads));
+                plan.sharedGrid = shared;
+                EXPECT_TRUE(sweepExport(plan, true) == one) << f.z << threads << shared;
+            }
     }
 }
 
