@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
 #include "render/colour.h"
 #include "render/lattice.h"
 #include "ui/input.h"
@@ -129,23 +128,10 @@ static int refreshGrain(void *)
     return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : 0;
 }
 
-int renderThreads = 0;
-
-// A second thread helps only where a core is idle: with every core busy,
-// each hand-over waits for the scheduler, which costs more than it saves.
-// The kernel's count of runnable tasks (this one included) tells.
-static int threadsForRender()
-{
-    if (renderThreads > 0)
-        return renderThreads;
-    unsigned cores = std::thread::hardware_concurrency();
-    FILE *f = fopen("/proc/loadavg", "r");
-    int running = 0;
-    bool read = f && fscanf(f, "%*f %*f %*f %d", &running) == 1;
-    if (f)
-        fclose(f);
-    return cores > 1 && (!read || running < (int)cores) ? 2 : 1;
-}
+// One thread: a second one computing runs ahead made every benchmark figure
+// slower on an idle two-core machine (latticebench's "window all" column:
+// 1.3x to 9x the one-thread time), as its hand-overs cost more than the runs.
+int renderThreads = 1;
 
 void render(const figure &f, buttonRect progress)
 {
@@ -156,7 +142,7 @@ void render(const figure &f, buttonRect progress)
     sweepJob job = figureJob(f, life, AREA_PX, Time);
     job.hooks = sweepHooks{ cancelled, stepDone, &view };
     job.hooks.grain = refreshGrain;
-    job.threads = threadsForRender();
+    job.threads = renderThreads;
     sweepLattice(job);
     waitKeyRelease(Key::Esc);
 }

@@ -18,7 +18,7 @@ void drawFIG(const figure &f);
 // points (microseconds apart); a second thread computes the values ahead
 // where the machine has a core to spare.
 void render(const figure &f, buttonRect progress);
-extern int renderThreads;           // 1 or 2 forces that many; 0 (the default) decides at each render
+extern int renderThreads;           // threads of the window's render: 1, or 2 with one computing ahead
 
 // Column of the progress marks in the box for the current X, or -1 when none is drawn.
 int progressColumn(float x, float xMin, float xMax, buttonRect progress);
