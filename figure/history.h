@@ -42,7 +42,6 @@ public:
     bool append(const figure &f, historyMark mark);
 
     historyState state() const { return status; }
-    const std::string &where() const { return path; }
 
 private:
     std::string path;
