@@ -11,8 +11,7 @@
 static std::unique_ptr<figureSteps> steps;
 static std::unique_ptr<figureHistory> history;
 static figure cellsFigure;          // the figure whose cells life holds
-static bool currentLogged;          // the current step is in the history file
-static figure lastLogged;           // the figure of the file's last record from this run
+static figure lastLogged;           // the figure of the history file's last record, as far as this run knows
 static double lastGainChange;
 
 const figure &currentFigure()
@@ -27,7 +26,7 @@ void openDocument(const figure &start, const std::string &historyPath)
     std::vector<figure> past = history->read();
     for (size_t i = past.size(); i-- > 0;)
         steps->addPast(past[i]);
-    currentLogged = false;
+    lastLogged = past.empty() ? figure{} : past.back();
 }
 
 static void logFigure(const figure &f, historyMark mark)
@@ -39,7 +38,6 @@ static void logFigure(const figure &f, historyMark mark)
 static void logCurrent(historyMark mark)
 {
     logFigure(steps->current(), mark);
-    currentLogged = true;
 }
 
 // The last value of a gain run replaces its first in the history file.
@@ -68,11 +66,10 @@ void changeFigure(const figure &next, changeKind kind)
 {
     if (kind != changeKind::gain)
         endGainRun();
-    bool wasLogged = currentLogged;
     const figure before = steps->current();
     figureSteps::outcome outcome = steps->change(next, kind);
     if (outcome == figureSteps::ADDED) {
-        if (!wasLogged)             // the start figure, once something follows it
+        if (!sameFigure(before, lastLogged))    // the start figure, once something follows it
             logFigure(before, historyMark::reached);
         logCurrent(historyMark::reached);
     }
