@@ -1,10 +1,12 @@
 // The figure on the screen: the render core and the colour ramp, connected
 // to buffer, the keys and the progress box.
 #include <allegro.h>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <thread>
 #include "render/colour.h"
 #include "render/lattice.h"
 #include "ui/input.h"
@@ -122,16 +124,14 @@ static void stepDone(void *context, int axis, const float point[3])
         drawProgressMarks(view, point[0]);
 }
 
-// The deepest step a held key refreshes at: the sweep looks no deeper.
+// The deepest step a held key refreshes at (the sweep looks no deeper), or
+// -1 while none is held and only the progress marks follow the sweep.
 static int refreshGrain(void *)
 {
-    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : 0;
+    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : keyHeld(Key::F3) ? 0 : -1;
 }
 
-// One thread: a second one computing runs ahead made every benchmark figure
-// slower on an idle two-core machine (latticebench's "window all" column:
-// 1.3x to 9x the one-thread time), as its hand-overs cost more than the runs.
-int renderThreads = 1;
+int renderThreads = (int)std::max(1u, std::thread::hardware_concurrency());
 
 void render(const figure &f, buttonRect progress)
 {
