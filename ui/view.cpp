@@ -3,6 +3,7 @@
 #include <allegro.h>
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -51,7 +52,23 @@ struct renderView {
     buttonRect progress;
     int markedColumn;               // X values that fall on it need no new marks ...
     float columnFrom, columnTo;     // ... from columnFrom (on it) up to columnTo (off it)
+    int unshownFrom = INT_MAX, unshownTo = -1;   // columns of marks drawn but not yet on the screen
+    double shownAt = -INFINITY;                   // when marks were last put on the screen
 };
+
+// Marks go to the screen at most this often: a sweep may mark a hundred
+// columns in a millisecond, and each trip to the screen costs more than them.
+const double MARKS_SHOWN_EVERY_S = 1.0 / 120;
+
+static void showMarks(renderView &view)
+{
+    if (view.unshownTo < view.unshownFrom)
+        return;
+    buttonRect box = view.progress;
+    showDisplayArea(buttonRect{ view.unshownFrom, box.y, view.unshownTo - view.unshownFrom + 1, box.h });
+    view.unshownFrom = INT_MAX, view.unshownTo = -1;
+    view.shownAt = clockHook();
+}
 
 static int markColumn(const renderView &view, float x)
 {
@@ -99,8 +116,10 @@ static void drawProgressMarks(renderView &view, float x)
     int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(display(), column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(display(), column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
-    showDisplayArea(buttonRect{ column, top, 1, bottom + MARK_HEIGHT - top });
     pictureChanged();
+    view.unshownFrom = std::min(view.unshownFrom, column), view.unshownTo = std::max(view.unshownTo, column);
+    if (clockHook() - view.shownAt >= MARKS_SHOWN_EVERY_S)
+        showMarks(view);
 }
 
 static bool cancelled(void *)
@@ -117,6 +136,7 @@ static void stepDone(void *context, int axis, const float point[3])
     if (keyHeld(refreshKeyOf[axis])) {
         drawFIG(view.fig);
         copyToScreen();             // the buffer has no marks
+        view.unshownFrom = INT_MAX, view.unshownTo = -1;
         view.markedColumn = -1;
         view.columnFrom = view.columnTo = NAN;
     }
@@ -144,5 +164,6 @@ void render(const figure &f, buttonRect progress)
     job.hooks.grain = refreshGrain;
     job.threads = renderThreads;
     sweepLattice(job);
+    showMarks(view);
     waitKeyRelease(Key::Esc);
 }
