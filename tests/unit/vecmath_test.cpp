@@ -62,15 +62,15 @@ TEST(VecMath, StridedFloatsAndSpecialValuesMatchTheScalarFunctionsAndRarelyFallB
         in.push_back(fromBits(k * 2049u));                  // wraps once: every exponent, varied fractions
     std::vector<float> got(in.size()), want(in.size());
     onEachVectorPath([&] {
-    for (const oneArgumentFunction &f : ONE_ARGUMENT) {
-        int fallbacks = f.array(in.data(), got.data(), (int)in.size());
-        for (size_t i = 0; i < in.size(); i++)
-            want[i] = f.scalar(in[i]);
-        long at = firstDifference(got, want);
-        EXPECT_EQ(at, -1) << f.name << " of bits " << std::hex << (at < 0 ? 0 : bitsOf(in[at]));
-        // zero and subnormal results and non-finite inputs are under 1% of the bit patterns
-        EXPECT_LT(fallbacks, (int)in.size() / 50) << f.name;
-    }
+        for (const oneArgumentFunction &f : ONE_ARGUMENT) {
+            int fallbacks = f.array(in.data(), got.data(), (int)in.size());
+            for (size_t i = 0; i < in.size(); i++)
+                want[i] = f.scalar(in[i]);
+            long at = firstDifference(got, want);
+            EXPECT_EQ(at, -1) << f.name << " of bits " << std::hex << (at < 0 ? 0 : bitsOf(in[at]));
+            // zero and subnormal results and non-finite inputs are under 1% of the bit patterns
+            EXPECT_LT(fallbacks, (int)in.size() / 50) << f.name;
+        }
     });
 }
 
@@ -107,13 +107,14 @@ TEST(VecMath, ValuesTheCLibraryComputesOnTheVectorPath)
         { POW, -3, 5, 0 },
     };
     onEachVectorPath([&] {
-    for (auto &c : cases) {
-        float out;
-        int fallbacks = c.function == POW ? powArray(&c.a, &c.b, &out, 1) : ONE_ARGUMENT[c.function].array(&c.a, &out, 1);
-        float want = c.function == POW ? powerOf(c.a, c.b) : ONE_ARGUMENT[c.function].scalar(c.a);
-        EXPECT_EQ(fallbacks, c.fallbacks) << c.function << " " << c.a << " " << c.b;
-        EXPECT_TRUE(sameValue(out, want)) << c.function << " " << c.a << " " << c.b;
-    }
+        for (auto &c : cases) {
+            float out;
+            int fallbacks = c.function == POW ? powArray(&c.a, &c.b, &out, 1)
+                                              : ONE_ARGUMENT[c.function].array(&c.a, &out, 1);
+            float want = c.function == POW ? powerOf(c.a, c.b) : ONE_ARGUMENT[c.function].scalar(c.a);
+            EXPECT_EQ(fallbacks, c.fallbacks) << c.function << " " << c.a << " " << c.b;
+            EXPECT_TRUE(sameValue(out, want)) << c.function << " " << c.a << " " << c.b;
+        }
     });
 }
 
@@ -148,13 +149,13 @@ TEST(VecMath, PowPairsAndSpecialCasesMatchTheScalarFunction)
     }
     std::vector<float> got(base.size()), want(base.size());
     onEachVectorPath([&] {
-    int fallbacks = powArray(base.data(), exponent.data(), got.data(), (int)base.size());
-    for (size_t i = 0; i < base.size(); i++)
-        want[i] = powerOf(base[i], exponent[i]);
-    long at = firstDifference(got, want);
-    EXPECT_EQ(at, -1) << "pow of bits " << std::hex << (at < 0 ? 0 : bitsOf(base[at])) << ", "
-                      << (at < 0 ? 0 : bitsOf(exponent[at]));
-    EXPECT_LT(fallbacks, (int)base.size() / 2);   // overflow, NaN and raw bit patterns are about 40%
+        int fallbacks = powArray(base.data(), exponent.data(), got.data(), (int)base.size());
+        for (size_t i = 0; i < base.size(); i++)
+            want[i] = powerOf(base[i], exponent[i]);
+        long at = firstDifference(got, want);
+        EXPECT_EQ(at, -1) << "pow of bits " << std::hex << (at < 0 ? 0 : bitsOf(base[at])) << ", "
+                          << (at < 0 ? 0 : bitsOf(exponent[at]));
+        EXPECT_LT(fallbacks, (int)base.size() / 2);   // overflow, NaN and raw bit patterns are about 40%
     });
 }
 
