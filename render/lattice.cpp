@@ -636,8 +636,8 @@ struct sharedSweep {
     static constexpr std::chrono::microseconds WAIT_LOOK{ 250 };   // a waiting front looks at the stop as often
 };
 
-// The back's part of a shared sweep, on its own tables.
-template <int Style> static void sweepBack(const sweepJob &job, const sweepValues &ys, const sweepValues &zs,
+// The back's part of a shared sweep, on its own copy of the tables.
+template <int Style> static void sweepBack(const sweepJob &job, latticeBatch &batch, long long perX,
                                            sharedSweep &share)
 {
     try {
@@ -646,9 +646,6 @@ template <int Style> static void sweepBack(const sweepJob &job, const sweepValue
         for (long long index = 0; index < share.xCount && !share.quit; index++, x = x + job.range[2])
             if (index % share.chunk == 0)
                 chunkStarts.push_back(x);
-        long long perX = (long long)(ys.values.size() * zs.values.size());
-        latticeBatch batch(job.forms, ys.values.data(), (long long)ys.values.size(), zs.values.data(),
-                           (long long)zs.values.size());
         runCells run;
         for (long long from, to; share.backClaims(from, to);) {
             runSource source(job, batch, perX, from, chunkStarts[(size_t)(from / share.chunk)], to);
@@ -886,10 +883,12 @@ template <int Style> static bool sweepWatched(const sweepJob &job)
         return true;
     }
     std::unique_ptr<sharedSweep> share;
+    std::unique_ptr<latticeBatch> backBatch;
     std::thread back;
     try {
         share = std::make_unique<sharedSweep>(xCount, job.size);
-        back = std::thread(sweepBack<Style>, std::cref(job), std::cref(ys), std::cref(zs), std::ref(*share));
+        backBatch = std::make_unique<latticeBatch>(*batch);
+        back = std::thread(sweepBack<Style>, std::cref(job), std::ref(*backBatch), perX, std::ref(*share));
     } catch (const std::exception &) {  // no memory or no thread: one thread sweeps it all
         share.reset();
     }
