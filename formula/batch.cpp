@@ -14,6 +14,7 @@
 // several columns of the lattice) runs a column at a time.
 #include "formula/batch.h"
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 enum class placement : unsigned char { fixed, perX, tableY, tableZ, tableYZ, rowY, rowZ, perPoint };
@@ -497,6 +498,29 @@ latticeBatch::latticeBatch(const myFormula forms[3], const float *ys, long long 
     s->listedCount = s->blockFirst = s->blockCount = 0;
     placeRegisters(*s);
     computeTables(*s);
+}
+
+// Where p points into from, the same place in to.
+template <class T> static void rebase(T *&p, const std::vector<float> &from, std::vector<float> &to)
+{
+    auto at = (uintptr_t)p, begin = (uintptr_t)from.data(), end = (uintptr_t)(from.data() + from.size());
+    if (at >= begin && at < end)
+        p = to.data() + (at - begin) / sizeof(float);
+}
+
+latticeBatch::latticeBatch(const latticeBatch &other)
+    : s(new state(*other.s))
+{
+    for (int r = 0; r < PLAN_REGISTERS; r++) {
+        rebase(s->array[r], other.s->tables, s->tables);
+        rebase(s->rowBlock[r], other.s->tables, s->tables);
+        rebase(s->runArray[r], other.s->runs, s->runs);
+        s->runValue[r] = operandArray{ nullptr, 0 };
+        s->spreadFor[r] = -1;
+    }
+    s->run = s->blockRun = batchRun{ 0, 0, {} };
+    s->runSerial = 0;
+    s->listedCount = s->blockFirst = s->blockCount = 0;
 }
 
 latticeBatch::~latticeBatch() = default;

@@ -68,7 +68,9 @@ public:
     latticeBatch(const myFormula forms[3], const float *ys, long long yCount, const float *zs, long long zCount,
                  batchLimits limits = {});
     ~latticeBatch();
-    latticeBatch(const latticeBatch &) = delete;
+    // A batch for another thread: the tables are copied, not computed
+    // again. The two may then be used at once.
+    explicit latticeBatch(const latticeBatch &other);
     latticeBatch &operator=(const latticeBatch &) = delete;
 
     // Computes the operations that read only X for the X values to come,

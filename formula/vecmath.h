@@ -2,9 +2,10 @@
 // that sineOf, cosineOf, tangentOf and powerOf give for the same inputs.
 //
 // Where the processor has AVX2 (and the FMA that SLEEF's AVX2 code uses) and
-// the build has SLEEF, four values at a time are computed in double by SLEEF;
-// a lane whose rounding to float is not certain is recomputed by the C
-// library. Elsewhere every value comes from the C library.
+// the build has SLEEF, four values at a time are computed in double by SLEEF,
+// eight where it has AVX-512 (F, DQ and VL) and the build SLEEF's AVX-512
+// functions; a lane whose rounding to float is not certain is recomputed by
+// the C library. Elsewhere every value comes from the C library.
 //
 // out must either be one of the input arrays or not overlap them. n <= 0
 // does nothing. Each call returns how many of its values the C library computed
@@ -18,12 +19,29 @@ int cosArray(const float *in, float *out, int n);
 int tanArray(const float *in, float *out, int n);
 int powArray(const float *base, const float *exponent, float *out, int n);
 
-// True when the calls above take the vector path.
+// The paths of the calls above, narrowest first.
+enum class vectorPath { none, avx2, avx512 };
+
+// The widest path this processor and this build have.
+vectorPath widestVectorPath();
+
+// The path the calls above take: the widest one, or a narrower one chosen
+// with useVectorPath.
+vectorPath activeVectorPath();
+
+// True when the calls above take a vector path.
 bool vectorMathActive();
 
-// false forces the scalar path; true returns to the vector path where the
-// processor and the build have it. For timing and comparing the two paths.
+// false forces the scalar path; true returns to the widest vector path that
+// the processor and the build have. For timing and comparing the paths.
 void useVectorMath(bool wanted);
+
+// The calls take the widest path that is at most this one and that the
+// processor and the build have; vectorPath::none is the scalar path.
+void useVectorPath(vectorPath widest);
+
+// "AVX-512", "AVX2" or "scalar".
+const char *vectorPathName(vectorPath path);
 
 // A loop function marked VECTOR_LOOP is built twice, for AVX2 and for the
 // processor the build targets, and the dynamic loader picks the copy this

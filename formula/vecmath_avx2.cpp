@@ -5,17 +5,18 @@
 // SLEEF's sine, cosine and tangent used here are within 3.5 double ULPs of
 // the true value and the C library's within 1, so the two doubles are less
 // than MIDPOINT_MARGIN ULPs apart. A power is exp(y * log|x|) from SLEEF's
-// 1-ULP log and exp, within POWER_MARGIN ULPs (see powerLanes), at a third
-// of the cost of SLEEF's own pow, which is no quicker than the C library's. A double carries 29
-// more fraction bits than a float; when those 29 bits of SLEEF's result are
-// more than MIDPOINT_MARGIN ULPs away from the midpoint between two floats,
-// both doubles lie on the same side of it and round to the same float. Every
-// other lane goes back to the scalar function the caller passes: non-finite
-// inputs (their results follow special-case rules, not accuracy), results
-// that are NaN (but for a power of a negative base with an exponent that is
-// not a whole number: NaN by rule, the C library's too), zero, below FLT_MIN
-// (float subnormals round with fewer bits), or at or beyond FLT_MAX
-// (rounding there can go to infinity), and results close to a midpoint.
+// log and exp, within POWER_MARGIN ULPs (see powerLanes), at a fraction of
+// the cost of SLEEF's own pow, which is no quicker than the C library's.
+// A double carries 29 more fraction bits than a float; when those 29 bits
+// of SLEEF's result are more than MIDPOINT_MARGIN ULPs (POWER_MARGIN for a
+// power) away from the midpoint between two floats, both doubles lie on the
+// same side of it and round to the same float. Every other lane goes back
+// to the scalar function the caller passes: non-finite inputs (their
+// results follow special-case rules, not accuracy), results that are NaN
+// (but for a power of a negative base with an exponent that is not a whole
+// number: NaN by rule, the C library's too), zero, below FLT_MIN (float
+// subnormals round with fewer bits), or at or beyond FLT_MAX (rounding there
+// can go to infinity), and results close to a midpoint.
 // tools/checkvecmath holds this against the C library on every float input
 // and on random pow pairs. (The 1-ULP sine, cosine and tangent pass that
 // check too, at half the speed; the cheaper ones lose nothing.)
@@ -67,24 +68,6 @@ static unsigned uncertainLanes(__m256d r, int64_t margin = MIDPOINT_MARGIN)
     return ~(unsigned)_mm256_movemask_pd(certain) & ALL_LANES;
 }
 
-// Bit k set when lane k is a negative base with an exponent that is not a
-// whole number: the power has no real value, and the C library's is NaN for
-// every finite such pair, so no lane of them needs the library.
-static unsigned noRealPower(__m256d base, __m256d exponent)
-{
-    __m256d whole = _mm256_round_pd(exponent, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    __m256d negative = _mm256_cmp_pd(base, _mm256_setzero_pd(), _CMP_LT_OQ);
-    __m256d fractional = _mm256_cmp_pd(exponent, whole, _CMP_NEQ_OQ);
-    return (unsigned)_mm256_movemask_pd(_mm256_and_pd(negative, fractional));
-}
-
-// The lanes of a bit mask as a vector mask.
-static __m256d laneMask(unsigned lanes)
-{
-    __m256i bits = _mm256_and_si256(_mm256_set1_epi64x(lanes), _mm256_setr_epi64x(1, 2, 4, 8));
-    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(bits, _mm256_setr_epi64x(1, 2, 4, 8)));
-}
-
 // The results of a chunk of blocks are computed first, then checked and
 // rounded in a loop of their own: a call to SLEEF between the checks would
 // keep the checks of one block from overlapping those of the next.
@@ -129,17 +112,20 @@ static int oneArgumentBlocks(sleefOne vector, scalarOne scalar, const float *in,
     return fallbacks;
 }
 
-// x^y as exp(y * log|x|), negated for a negative x and an odd whole y. For
-// a result that is a normal float, |y * log|x|| < 89; log's 1 ULP and the
-// product's rounding move it by at most 89 * 1.5 * 2^-52, which exp turns
-// into that relative error, and exp adds 2^-52 more: under 135 * 2^-52 of
-// the result, 270 of its ULPs, so within POWER_MARGIN of the true power and
-// of the C library's. A zero, infinite or NaN base gives a result that
-// uncertainLanes sends back to the C library.
+// x^y as exp(y * log|x|), negated for a negative x and an odd whole y, from
+// SLEEF's 3.5-ULP log (the 1-ULP one costs twice as much) and 1-ULP exp.
+// For a result that is a normal float, |y * log|x|| < 89; log's 3.5 ULPs
+// and the product's rounding (half an ULP) move it by at most
+// 89 * 4 * 2^-52, which exp turns into that relative error (under
+// 356.1 * 2^-52), and exp's 1 ULP adds 2^-52 more: under 358 * 2^-52 of the
+// result, 716 of its ULPs, so within POWER_MARGIN of the true power and of
+// the C library's (within an ULP of it). With a 1-ULP log the same steps
+// give 135 * 2^-52, 270 ULPs. A zero, infinite or NaN base gives a result
+// that uncertainLanes sends back to the C library.
 static __m256d powerLanes(__m256d base, __m256d exponent)
 {
     __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), base);
-    __m256d r = Sleef_expd4_u10avx2(_mm256_mul_pd(exponent, Sleef_logd4_u10avx2(magnitude)));
+    __m256d r = Sleef_expd4_u10avx2(_mm256_mul_pd(exponent, Sleef_logd4_u35avx2(magnitude)));
     __m256d half = _mm256_mul_pd(exponent, _mm256_set1_pd(0.5));
     __m256d whole = _mm256_cmp_pd(exponent, _mm256_round_pd(exponent, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
                                   _CMP_EQ_OQ);
@@ -149,6 +135,8 @@ static __m256d powerLanes(__m256d base, __m256d exponent)
     return _mm256_xor_pd(r, _mm256_and_pd(negate, _mm256_set1_pd(-0.0)));
 }
 
+// Powers of pairs none of which is a negative finite base with a finite
+// fractional exponent (powers packs those away first).
 static int powerBlocks(scalarTwo scalar, const float *a, const float *b, float *out, int blocks)
 {
     __m256d results[CHUNK_BLOCKS];
@@ -162,12 +150,10 @@ static int powerBlocks(scalarTwo scalar, const float *a, const float *b, float *
         for (int k = 0; k < count; k++) {
             const float *x = a + LANES * (first + k), *y = b + LANES * (first + k);
             __m256d base = _mm256_cvtps_pd(_mm_loadu_ps(x)), exponent = _mm256_cvtps_pd(_mm_loadu_ps(y));
-            unsigned inputs = nonFiniteLanes(base) | nonFiniteLanes(exponent);
-            unsigned noValue = noRealPower(base, exponent) & ~inputs;
-            __m256d r = _mm256_blendv_pd(results[k], _mm256_set1_pd(__builtin_nan("")), laneMask(noValue));
-            unsigned fallback = ((uncertainLanes(r, POWER_MARGIN) | inputs) & ~noValue);
-            fallbacks += __builtin_popcount(
-                finishBlock(r, fallback, [&](int l) { return scalar(x[l], y[l]); }, out + LANES * (first + k)));
+            unsigned fallback = uncertainLanes(results[k], POWER_MARGIN) | nonFiniteLanes(base)
+                              | nonFiniteLanes(exponent);
+            fallbacks += __builtin_popcount(finishBlock(results[k], fallback, [&](int l) { return scalar(x[l], y[l]); },
+                                                        out + LANES * (first + k)));
         }
     }
     return fallbacks;
@@ -209,50 +195,102 @@ static int paddedPowers(scalarTwo scalar, const float *a, const float *b, float 
 }
 
 // A negative base with a fractional exponent has no real power: NaN, as
-// the C library gives, with no log or exp. Where a chunk holds at least
-// one in GATHER_SHARE of them, the other pairs are gathered so that log and
-// exp run on them alone (a row of powers of -X by Y values of a fine step
-// has most); each value takes the same path wherever it lies.
+// the C library gives, with no log or exp. In each chunk of GATHER_CHUNK
+// pairs, eight at a time, the other pairs are compressed into arrays of
+// their own (a permutation from a table of the 256 lane masks), their
+// powers computed there, and expanded back into place with NaN between
+// them. A row of powers of -X by Y values of a fine step has most such
+// pairs; every pair takes the same path wherever it lies.
 const int GATHER_CHUNK = 256;
-const int GATHER_SHARE = 8;
+const int GROUP = 8;
 
-static bool noRealPower(float base, float exponent)
+// For each mask of eight lanes: the lanes of its set bits in order
+// (compress), and for each lane the number of set bits below it (expand).
+struct laneTables {
+    unsigned char compress[256][GROUP];
+    unsigned char expand[256][GROUP];
+};
+
+static constexpr laneTables makeLaneTables()
 {
-    return base < 0 && __builtin_isfinite(base) && __builtin_isfinite(exponent)
-        && exponent != __builtin_truncf(exponent);
+    laneTables t{};
+    for (int m = 0; m < 256; m++)
+        for (int lane = 0, kept = 0; lane < GROUP; lane++) {
+            t.expand[m][lane] = (unsigned char)kept;
+            if (m >> lane & 1)
+                t.compress[m][kept++] = (unsigned char)lane;
+        }
+    return t;
 }
 
-static int gatheredPowers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
+static constexpr laneTables LANE_TABLES = makeLaneTables();
+
+static inline __m256i laneIndices(const unsigned char *lanes)
 {
-    float gatheredA[GATHER_CHUNK], gatheredB[GATHER_CHUNK], results[GATHER_CHUNK];
-    short place[GATHER_CHUNK];
-    int none = 0;
-    for (int i = 0; i < n; i++)
-        none += noRealPower(a[i], b[i]);
-    if (none * GATHER_SHARE < n)
-        return paddedPowers(scalar, a, b, out, n);
-    int m = 0;
-    for (int i = 0; i < n; i++) {
-        float x = a[i], y = b[i];
-        if (noRealPower(x, y)) {
-            out[i] = __builtin_nanf("");
-        } else {
-            gatheredA[m] = x, gatheredB[m] = y;
-            place[m++] = (short)i;
-        }
-    }
-    int fallbacks = paddedPowers(scalar, gatheredA, gatheredB, results, m);
-    for (int k = 0; k < m; k++)
-        out[place[k]] = results[k];
-    return fallbacks;
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64((const __m128i *)lanes));
+}
+
+// All ones in the first count of eight lanes.
+static inline __m256i firstLanes(int count)
+{
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(count), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// Bit k set when lane k is a negative finite base with a finite exponent
+// that is not a whole number.
+static inline unsigned noRealPower(__m256 base, __m256 exponent)
+{
+    const __m256 sign = _mm256_set1_ps(-0.0f), infinity = _mm256_set1_ps(__builtin_inff());
+    __m256 negative = _mm256_cmp_ps(base, _mm256_setzero_ps(), _CMP_LT_OQ);
+    __m256 finite = _mm256_and_ps(_mm256_cmp_ps(_mm256_andnot_ps(sign, base), infinity, _CMP_LT_OQ),
+                                  _mm256_cmp_ps(_mm256_andnot_ps(sign, exponent), infinity, _CMP_LT_OQ));
+    __m256 fractional = _mm256_cmp_ps(
+        exponent, _mm256_round_ps(exponent, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC), _CMP_NEQ_OQ);
+    return (unsigned)_mm256_movemask_ps(_mm256_and_ps(_mm256_and_ps(negative, finite), fractional));
 }
 
 static int powers(scalarTwo scalar, const float *a, const float *b, float *out, int n)
 {
+    // room for a whole group stored past the last kept pair
+    float keptA[GATHER_CHUNK + GROUP], keptB[GATHER_CHUNK + GROUP], results[GATHER_CHUNK];
+    unsigned char kept[GATHER_CHUNK / GROUP];
     int fallbacks = 0;
     for (int first = 0; first < n; first += GATHER_CHUNK) {
         int count = n - first < GATHER_CHUNK ? n - first : GATHER_CHUNK;
-        fallbacks += gatheredPowers(scalar, a + first, b + first, out + first, count);
+        int m = 0;
+        for (int g = 0; g * GROUP < count; g++) {
+            int at = first + g * GROUP, present = count - g * GROUP < GROUP ? count - g * GROUP : GROUP;
+            __m256 x, y;
+            if (present == GROUP) {
+                x = _mm256_loadu_ps(a + at), y = _mm256_loadu_ps(b + at);
+            } else {
+                x = _mm256_maskload_ps(a + at, firstLanes(present));
+                y = _mm256_maskload_ps(b + at, firstLanes(present));
+            }
+            unsigned keep = ~noRealPower(x, y) & ((1u << present) - 1);
+            __m256i lanes = laneIndices(LANE_TABLES.compress[keep]);
+            _mm256_storeu_ps(keptA + m, _mm256_permutevar8x32_ps(x, lanes));
+            _mm256_storeu_ps(keptB + m, _mm256_permutevar8x32_ps(y, lanes));
+            kept[g] = (unsigned char)keep;
+            m += __builtin_popcount(keep);
+        }
+        fallbacks += paddedPowers(scalar, keptA, keptB, results, m);
+        const __m256 nan = _mm256_set1_ps(__builtin_nanf(""));
+        for (int g = 0, q = 0; g * GROUP < count; g++) {
+            int at = first + g * GROUP, present = count - g * GROUP < GROUP ? count - g * GROUP : GROUP;
+            int taken = __builtin_popcount(kept[g]);
+            __m256 values = _mm256_permutevar8x32_ps(_mm256_maskload_ps(results + q, firstLanes(taken)),
+                                                     laneIndices(LANE_TABLES.expand[kept[g]]));
+            __m256 keptLanes = _mm256_castsi256_ps(_mm256_cmpeq_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(kept[g]), _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128)),
+                _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128)));
+            __m256 r = _mm256_blendv_ps(nan, values, keptLanes);
+            if (present == GROUP)
+                _mm256_storeu_ps(out + at, r);
+            else
+                _mm256_maskstore_ps(out + at, firstLanes(present), r);
+            q += taken;
+        }
     }
     return fallbacks;
 }

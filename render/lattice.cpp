@@ -86,6 +86,8 @@ const long long LISTED_VALUES = 1 << 20;    // the most Y or Z values a batched 
 const int RUN = batchLimits{}.runLength;
 const size_t X_LIST = batchLimits{}.xLength;
 const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
+const long long SHARED_SWEEP_POINTS = 1 << 17;   // fewer are swept before a second thread would start
+const long long SHARED_SWEEP_XS = 1 << 26;        // the most X values a sweep shares: the second thread steps through them
 const int PREFETCH_AHEAD = 48;      // points between the fetch of a cell and its update: about a memory latency
 
 // A depth that is NaN, infinite or beyond the int range counts as below
@@ -493,15 +495,18 @@ static bool sweepBatched(const sweepJob &job)
 
 // ---- the watched sweep: runs recorded in sweep order, computed ahead ----
 
-// The runs of a sweep's points in sweep order, over every X value from the
-// first: a run's first is the ordinal of its first point in the sweep.
+// The runs of a sweep's points in sweep order, over the X values from index
+// from (whose value is x) up to index to: a run's first is the ordinal of
+// its first point in the whole sweep.
 class runSource {
 public:
-    runSource(const sweepJob &j, latticeBatch &b, long long points)
-        : job(j), batch(b), perX(points), blocks(b.makesBlockRuns()), nextX(j.range[0])
+    runSource(const sweepJob &j, latticeBatch &b, long long points, long long from = 0, float x = NAN,
+              long long to = LLONG_MAX)
+        : job(j), batch(b), perX(points), blocks(b.makesBlockRuns()), xEnd(to),
+          nextX(from ? x : j.range[0]), listedFrom(from), xIndex(from)
     {
     }
-    // False when the X sweep has ended.
+    // False when the X sweep, or its part, has ended.
     bool next(runCells &run)
     {
         if (inX == perX) {
@@ -537,88 +542,122 @@ private:
     latticeBatch &batch;
     const long long perX;
     const bool blocks;
+    const long long xEnd;
     std::vector<float> xs;          // listed X values, from sweep index listedFrom
     float nextX;                    // the X value after the listed ones
-    long long listedFrom = 0, xIndex = 0, inX = 0;
+    long long listedFrom, xIndex, inX = 0;
     bool entered = false;
 
     bool listX()
     {
         xs.clear();
         listedFrom = xIndex;
-        for (; xs.size() < X_LIST && nextX <= job.range[1]; nextX = nextX + job.range[2])
+        for (; xs.size() < X_LIST && xIndex + (long long)xs.size() < xEnd && nextX <= job.range[1];
+             nextX = nextX + job.range[2])
             xs.push_back(nextX);
         batch.listX(xs.data(), (int)xs.size());
         return !xs.empty();
     }
 };
 
-// Runs made on a second thread and handed over in order, a slot of up to
-// SLOT_RUNS runs at a time: slot n % SLOTS holds the runs of slot n from
-// its making until the recording has taken slot n + 1. A thread that finds
-// nothing to do spins a moment, then sleeps until the other one moves: on a
-// busy machine a thread that spins or yields keeps the one it waits for
-// from running, and each wake-up may wait for a core, so slots are large.
-struct runSlot {
-    static const int SLOT_RUNS = 16;
-    runCells runs[SLOT_RUNS];
-    int count = 0;
-};
-
-struct runRing {
-    static const int SLOTS = 4;
-    runSlot slots[SLOTS];
-    std::atomic<long long> made{0}, taken{0};
-    std::atomic<bool> ended{false}, quit{false};
-    std::atomic<int> sleepers{0};
-    std::mutex lock;
-    std::condition_variable moved;
-
-    // After made, taken, ended or quit changed.
-    void wake()
-    {
-        if (sleepers.load() > 0) {
-            std::lock_guard<std::mutex> hold(lock);
-            moved.notify_all();
-        }
-    }
-    // Waits until ready() or for at most WAIT_LOOK; spins counts the calls.
-    template <class Ready> void waitFor(Ready ready, int &spins)
-    {
-        if (++spins < SPINS_BEFORE_SLEEP) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-            return;
-        }
-        sleepers++;
-        std::unique_lock<std::mutex> hold(lock);
-        moved.wait_for(hold, WAIT_LOOK, ready);
-        sleepers--;
-    }
-    static const int SPINS_BEFORE_SLEEP = 256;
-    static constexpr std::chrono::microseconds WAIT_LOOK{ 250 };   // a sleeping sweep looks at the stop as often
-};
-
-static void makeRuns(runSource &source, runRing &ring)
+template <int Style> static void recordRun(int *cells, const runCells &run)
 {
-    for (long long n = 0;; n++) {
-        auto roomFor = [&] { return n - ring.taken.load() < runRing::SLOTS || ring.quit.load(); };
-        for (int spins = 0; !roomFor();)
-            ring.waitFor(roomFor, spins);
-        runSlot &slot = ring.slots[n % runRing::SLOTS];
-        for (slot.count = 0; slot.count < runSlot::SLOT_RUNS && !ring.quit.load(); slot.count++)
-            if (!source.next(slot.runs[slot.count]))
-                break;
-        if (slot.count == runSlot::SLOT_RUNS)
-            ring.made.store(n + 1);
-        else if (slot.count > 0)
-            ring.made.store(n + 1), ring.ended.store(true);
-        else
-            ring.ended.store(true);
-        ring.wake();
-        if (slot.count < runSlot::SLOT_RUNS)
-            return;
+    const int *cellOf = run.cellOf.data(), *depthOf = run.depthOf.data();
+    for (long long i = 0; i < run.count; i++) {
+        if (i + PREFETCH_AHEAD < run.count)
+            __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
+        recordInto<Style, false>(cells, cellOf[i], depthOf[i]);
+    }
+}
+
+// A watched sweep shared with a second thread. The watching thread sweeps
+// X values from the front, in order, as if alone; the other takes chunks of
+// X values from the back and records them into cells of its own, which join
+// the watched cells only when the front reaches them. So the watched cells
+// always hold a prefix of the sweep, whatever stops it. Both claim whole
+// chunks: indices below frontTo are the front's, from backFrom on the back's.
+struct sharedSweep {
+    const long long xCount, chunk;
+    std::mutex lock;
+    std::condition_variable changed;
+    long long frontTo = 0, backFrom, doneFrom;  // the back has recorded the X values from doneFrom on
+    std::atomic<bool> quit{ false };            // the front sweeps on alone, or has stopped
+    std::vector<int> cells;                     // the back's
+
+    sharedSweep(long long xs, int size)
+        : xCount(xs), chunk(std::max(xs / SHARE_CHUNKS, 1LL)), backFrom(xs), doneFrom(xs), cells((size_t)size * size)
+    {
+    }
+    // Whether the front may sweep X value index, claiming its chunk; false
+    // when the back holds it. claimed is then where the front's claim ends.
+    bool frontClaims(long long index, long long &claimed)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (quit) {
+            claimed = LLONG_MAX;
+            return true;
+        }
+        if (index >= backFrom)
+            return false;
+        claimed = frontTo = std::min(index + chunk, backFrom);
+        return true;
+    }
+    // The next chunk of the back, from the end towards the front; false when none is left.
+    bool backClaims(long long &from, long long &to)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        to = backFrom;
+        from = std::max(frontTo, (to - 1) / chunk * chunk);
+        if (quit || from >= to)
+            return false;
+        backFrom = from;
+        return true;
+    }
+    void backRecorded(long long from)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        doneFrom = from;
+        changed.notify_all();
+    }
+    // The back gives up (no memory): the front sweeps the rest alone.
+    void backFailed()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        quit = true;
+        changed.notify_all();
+    }
+    // Waits up to WAIT_LOOK for the back to record all it claimed.
+    bool backDone()
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        return changed.wait_for(hold, WAIT_LOOK, [&] { return doneFrom == backFrom; });
+    }
+    static const long long SHARE_CHUNKS = 32;   // a front that reaches the back waits at most a chunk
+    static constexpr std::chrono::microseconds WAIT_LOOK{ 250 };   // a waiting front looks at the stop as often
+};
+
+// The back's part of a shared sweep, on its own copy of the tables.
+template <int Style> static void sweepBack(const sweepJob &job, latticeBatch &batch, long long perX,
+                                           sharedSweep &share)
+{
+    try {
+        std::vector<float> chunkStarts;     // the X value at every chunk's first index
+        float x = job.range[0];
+        for (long long index = 0; index < share.xCount && !share.quit; index++, x = x + job.range[2])
+            if (index % share.chunk == 0)
+                chunkStarts.push_back(x);
+        runCells run;
+        for (long long from, to; share.backClaims(from, to);) {
+            runSource source(job, batch, perX, from, chunkStarts[(size_t)(from / share.chunk)], to);
+            while (!share.quit && source.next(run))
+                if constexpr (Style >= 0)
+                    recordRun<Style>(share.cells.data(), run);
+            if (share.quit)
+                return;
+            share.backRecorded(from);
+        }
+    } catch (const std::exception &) {
+        share.backFailed();
     }
 }
 
@@ -626,9 +665,10 @@ static void makeRuns(runSource &source, runRing &ring)
 // tests that end a run or a step the grain asks for.
 template <int Style> class watchedSweep {
 public:
-    watchedSweep(const sweepJob &j, const sweepValues &y, const sweepValues &z, runSource &s, runRing *r)
+    watchedSweep(const sweepJob &j, const sweepValues &y, const sweepValues &z, runSource &s, sharedSweep *shared)
         : job(j), hooks(j.hooks), ys(y.values), zs(z.values), yEnd(y.end), zEnd(z.end),
-          nZ((long long)z.values.size()), perX((long long)(y.values.size() * z.values.size())), source(s), ring(r)
+          nZ((long long)z.values.size()), perX((long long)(y.values.size() * z.values.size())), source(s),
+          share(shared)
     {
     }
     void sweep()
@@ -636,11 +676,20 @@ public:
         float *point = job.point;
         float x = job.range[0];
         for (long long xIndex = 0;; xIndex++, x = x + job.range[2]) {
+            long long first = xIndex * perX;
             point[0] = x;
-            bool look = grain > 0 || xIndex * perX >= nextLook;
-            if (!(x <= job.range[1]) || stopAt(xIndex * perX, look))
+            bool look = grain > 0 || first >= nextLook;
+            if (!(x <= job.range[1]) || (look && stopAsked(first)))
                 return;
-            if (!sweepX(xIndex * perX, look))
+            if (look)
+                lookAtGrain();
+            if (share && xIndex >= claimedTo && !share->frontClaims(xIndex, claimedTo) && joinBack(first, x))
+                return;
+            if (!holds(first))
+                return;
+            if (grain <= 0 && first + perX <= run->first + run->count)
+                recordWholeX(first);
+            else if (!sweepX(first))
                 return;
             stepDone(0);
         }
@@ -653,11 +702,10 @@ private:
     const float yEnd, zEnd;
     const long long nZ, perX;
     runSource &source;
-    runRing *const ring;            // null: runs are made here, when needed
-    runCells own;                   // the run made here
-    const runCells *run = nullptr;  // the run being recorded
-    long long taking = 0;           // the number of its slot in the ring
-    int inSlot = -1;                // its place in the slot
+    sharedSweep *share;             // null: this sweep records every X value itself
+    long long claimedTo = 0;        // the X values before this one are the front's
+    runCells own;                   // the run at hand
+    const runCells *run = nullptr;
     bool exhausted = false;
     long long nextLook = 0;         // X tests before this point need no look: X values with few points
     int grain = 0;
@@ -667,34 +715,56 @@ private:
         if (hooks.stepDone)
             hooks.stepDone(hooks.context, axis, job.point);
     }
-    int grainNow() { return std::clamp(hooks.grain(hooks.context), 0, 2); }
-
-    // Whether the run holding point g is at hand; a ring's runs before it are given back.
+    // Once a step is watched, the X values to come are recorded here, so
+    // that every step shows the cells growing.
+    void lookAtGrain()
+    {
+        grain = std::clamp(hooks.grain(hooks.context), -1, 2);
+        if (grain >= 0 && share) {
+            share->quit = true;
+            share = nullptr;
+        }
+    }
+    // The back holds the X values from the one whose first point is first:
+    // waits for it, asking the stop as at this X test, then joins its cells
+    // and reports its X steps. False when this sweep is to go on alone.
+    bool joinBack(long long first, float x)
+    {
+        while (!share->backDone()) {
+            if (share->quit) {
+                share = nullptr;
+                return false;
+            }
+            if (stopAsked(first))
+                return true;
+        }
+        joinCells(share->cells);
+        float *point = job.point;
+        for (; x <= job.range[1]; x = x + job.range[2]) {
+            point[0] = x, point[1] = yEnd, point[2] = zEnd;
+            stepDone(0);
+        }
+        point[0] = x;
+        return true;
+    }
+    // Counts add up to the most a cell holds, depths keep the highest.
+    void joinCells(const std::vector<int> &back)
+    {
+        int *cells = job.cells;
+        for (size_t c = 0; c < back.size() && Style >= 0; c++)
+            if constexpr (Style == STYLE_COUNTS)
+                cells[c] = (int)std::min((long long)cells[c] + back[c], (long long)INT_MAX);
+            else
+                cells[c] = std::max(cells[c], back[c]);
+    }
+    // Whether the run holding point g is at hand, made if need be.
     bool holds(long long g)
     {
         while (!run || run->first + run->count <= g) {
-            if (!ring) {
-                exhausted = !source.next(own);
-                run = exhausted ? nullptr : &own;
-                if (exhausted)
-                    return false;
-                continue;
-            }
-            if (run && ++inSlot < ring->slots[taking % runRing::SLOTS].count) {
-                run = &ring->slots[taking % runRing::SLOTS].runs[inSlot];
-                continue;
-            }
-            if (run) {
-                ring->taken.store(++taking);
-                ring->wake();
-            }
-            run = nullptr;
-            if (ring->made.load() <= taking) {
-                exhausted = ring->ended.load() && ring->made.load() <= taking;
+            exhausted = !source.next(own);
+            run = exhausted ? nullptr : &own;
+            if (exhausted)
                 return false;
-            }
-            inSlot = 0;
-            run = &ring->slots[taking % runRing::SLOTS].runs[0];
         }
         return true;
     }
@@ -710,16 +780,7 @@ private:
     // a sweep with a listable Y and Z never does) ends there too.
     bool stopAt(long long g, bool look = true)
     {
-        if (look && stopAsked(g))
-            return true;
-        for (int spins = 0; !holds(g);) {
-            if (exhausted)
-                return true;
-            ring->waitFor([&] { return ring->made.load() > taking || ring->ended.load(); }, spins);
-            if (spins >= runRing::SPINS_BEFORE_SLEEP && stopAsked(g))
-                return true;
-        }
-        return false;
+        return (look && stopAsked(g)) || !holds(g);
     }
     // Points from..to of the run at hand.
     void record(long long from, long long to)
@@ -744,13 +805,20 @@ private:
             end = std::min(end, (done / nZ + 1) * nZ);
         return end;
     }
-    // The Y and Z sweeps of the X value whose first point is first, whose
-    // X test looked or not; false when its runs ran out.
-    bool sweepX(long long first, bool looked)
+    // An X value whose points are all in the run at hand, when no step
+    // within it is watched: what sweepX does then, at a fraction of the cost
+    // for X values of few points.
+    void recordWholeX(long long first)
+    {
+        record(first, first + perX);
+        job.point[1] = yEnd;
+        job.point[2] = zEnd;
+    }
+    // The Y and Z sweeps of the X value whose first point is first; false
+    // when its runs ran out.
+    bool sweepX(long long first)
     {
         float *point = job.point;
-        if (looked)
-            grain = grainNow();
         for (long long done = 0; done < perX;) {
             long long j = done ? done / nZ : 0, k = done ? done % nZ : 0;  // X values of few points divide nothing
             bool zStopped = false;
@@ -783,7 +851,7 @@ private:
                     stepDone(1);
             }
             if (done < perX)        // a test that looks follows
-                grain = grainNow();
+                lookAtGrain();
         }
         point[1] = yEnd;
         return true;
@@ -805,17 +873,30 @@ template <int Style> static bool sweepWatched(const sweepJob &job)
     } catch (const std::bad_alloc &) {
         return false;
     }
-    runSource source(job, *batch, (long long)(ys.values.size() * zs.values.size()));
-    if (job.threads < 2) {
+    long long perX = (long long)(ys.values.size() * zs.values.size());
+    runSource source(job, *batch, perX);
+    long long xCount = sweepValueCount(job.range[0], job.range[1], job.range[2]);
+    bool alone = job.threads < 2 || xCount < 2 || xCount > SHARED_SWEEP_XS
+              || (xCount < LLONG_MAX / perX && xCount * perX < SHARED_SWEEP_POINTS);
+    if (alone) {
         watchedSweep<Style>(job, ys, zs, source, nullptr).sweep();
         return true;
     }
-    runRing ring;
-    std::thread maker(makeRuns, std::ref(source), std::ref(ring));
-    watchedSweep<Style>(job, ys, zs, source, &ring).sweep();
-    ring.quit.store(true);
-    ring.wake();
-    maker.join();
+    std::unique_ptr<sharedSweep> share;
+    std::unique_ptr<latticeBatch> backBatch;
+    std::thread back;
+    try {
+        share = std::make_unique<sharedSweep>(xCount, job.size);
+        backBatch = std::make_unique<latticeBatch>(*batch);
+        back = std::thread(sweepBack<Style>, std::cref(job), std::ref(*backBatch), perX, std::ref(*share));
+    } catch (const std::exception &) {  // no memory or no thread: one thread sweeps it all
+        share.reset();
+    }
+    watchedSweep<Style>(job, ys, zs, source, share.get()).sweep();
+    if (share) {
+        share->quit = true;
+        back.join();
+    }
     return true;
 }
 

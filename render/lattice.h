@@ -48,8 +48,11 @@ struct sweepHooks {
     // point are those of the point-by-point sweep stopped at the same test.
     // At each look, grain gives the deepest axis whose steps stepDone must
     // see until the next look (0 each X value, 1 each Z sweep, 2 each point:
-    // then every test is asked). While it waits for values computed on
-    // another thread, the sweep asks stop again at the same test.
+    // then every test is asked), or -1 when stepDone need see the X steps
+    // only in order, not each as its cells grow: the last X values may then
+    // be swept on another thread and their steps seen when their cells join
+    // (once grain is 0 or more, the sweep goes on alone). While it waits for
+    // that thread, the sweep asks stop again at the same X test.
     int (*grain)(void *context) = nullptr;
 };
 
@@ -65,8 +68,8 @@ struct sweepJob {
     // This job records only the X values whose index in the X sweep is
     // xPart modulo xParts, so that several jobs can share one figure.
     int xPart = 0, xParts = 1;
-    // Threads computing a watched sweep's values (hooks.grain set, one part):
-    // with 2, a second thread computes them ahead of the recording.
+    // Threads of a watched sweep (hooks.grain set, one part): with 2 or more,
+    // a second thread sweeps the last X values while no step is watched.
     int threads = 1;
     // The cells are shared with other jobs sweeping at once: points are
     // recorded by atomic updates, which give the same cells in any order,

@@ -1,14 +1,16 @@
 // checkvecmath: compares the array functions of formula/vecmath.h with the
 // scalar formula functions, bit for bit (any NaN matches any NaN), on two
-// threads, or times both paths.
+// threads, or times the paths.
 //
-//   checkvecmath [--only sin|cos|tan|pow ...] [--stride K] [--pow-pairs N] [--speed]
+//   checkvecmath [--only sin|cos|tan|pow ...] [--path avx2|avx512] [--stride K] [--pow-pairs N] [--speed]
 //
 // sin, cos and tan are checked on every float bit pattern (every K-th with
 // --stride K), pow on N pseudo-random pairs (10^9 by default) drawn from
 // several families of bases and exponents; the pairs depend only on N.
+// Each vector path the processor and the build have is checked in turn
+// (AVX-512, then AVX2), or only the one named with --path.
 // Exit status 0 when nothing differs, 1 on a difference, 2 on bad options
-// or when the vector path is not there to check.
+// or when no vector path is there to check.
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -38,6 +40,7 @@ struct options {
     uint64_t stride;
     uint64_t powPairs;
     bool speed;
+    vectorPath path;        // none: every path there is
 };
 
 struct tally {
@@ -203,8 +206,8 @@ static bool checkFunction(mathFunction f, const options &o)
     for (auto &w : workers)
         w.join();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    printf("%s: %llu inputs checked, %llu mismatches, %llu fallbacks (%.4f%%), %.1f s\n", FUNCTION_NAMES[f],
-           (unsigned long long)t.checked, (unsigned long long)t.mismatches, (unsigned long long)t.fallbacks,
+    printf("%s, %s: %llu inputs checked, %llu mismatches, %llu fallbacks (%.4f%%), %.1f s\n", FUNCTION_NAMES[f],
+           vectorPathName(activeVectorPath()), (unsigned long long)t.checked, (unsigned long long)t.mismatches, (unsigned long long)t.fallbacks,
            t.checked ? 100.0 * t.fallbacks / t.checked : 0.0, seconds);
     fflush(stdout);
     return t.mismatches == 0;
@@ -256,13 +259,14 @@ static void timeFunction(mathFunction f)
         else
             a[i] = (float)uniform(state, -100, 100);
     }
-    useVectorMath(false);
+    vectorPath path = activeVectorPath();
+    useVectorPath(vectorPath::none);
     double scalar = nanosecondsPerValue(f, a.data(), b.data(), out.data());
-    useVectorMath(true);
+    useVectorPath(path);
     double vector = nanosecondsPerValue(f, a.data(), b.data(), out.data());
     int fallbacks = arrayOf(f, a.data(), b.data(), out.data(), SPEED_VALUES);
-    printf("%s: scalar %.2f ns per value, vector %.2f ns per value, %.2fx (%d of %d values fell back)\n",
-           FUNCTION_NAMES[f], scalar, vector, scalar / vector, fallbacks, SPEED_VALUES);
+    printf("%s: scalar %.2f ns per value, %s %.2f ns per value, %.2fx (%d of %d values fell back)\n",
+           FUNCTION_NAMES[f], scalar, vectorPathName(path), vector, scalar / vector, fallbacks, SPEED_VALUES);
     fflush(stdout);
 }
 
@@ -281,7 +285,7 @@ static bool readCount(const char *text, uint64_t &count)
 
 static bool readOptions(int argc, char **argv, options &o)
 {
-    o = options{ { true, true, true, true }, 1, 1000000000ull, false };
+    o = options{ { true, true, true, true }, 1, 1000000000ull, false, vectorPath::none };
     bool onlySeen = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i], *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -296,6 +300,12 @@ static bool readOptions(int argc, char **argv, options &o)
             continue;
         if (!strcmp(arg, "--pow-pairs") && readCount(value, o.powPairs))
             continue;
+        if (!strcmp(arg, "--path")) {
+            if (strcmp(value, "avx2") && strcmp(value, "avx512"))
+                return false;
+            o.path = strcmp(value, "avx2") ? vectorPath::avx512 : vectorPath::avx2;
+            continue;
+        }
         if (strcmp(arg, "--only"))
             return false;
         int f = 0;
@@ -315,21 +325,31 @@ int main(int argc, char **argv)
 {
     options o;
     if (!readOptions(argc, argv, o)) {
-        fprintf(stderr, "usage: checkvecmath [--only sin|cos|tan|pow ...] [--stride K] [--pow-pairs N] [--speed]\n");
+        fprintf(stderr, "usage: checkvecmath [--only sin|cos|tan|pow ...] [--path avx2|avx512] [--stride K] [--pow-pairs N]"
+                        " [--speed]\n");
         return 2;
     }
     if (!vectorMathActive()) {
-        fprintf(stderr, "checkvecmath: the vector path is not active here (no AVX2 or no SLEEF): nothing to compare\n");
+        fprintf(stderr, "checkvecmath: no vector path is active here (no AVX2 or no SLEEF): nothing to compare\n");
+        return 2;
+    }
+    if (o.path > widestVectorPath()) {
+        fprintf(stderr, "checkvecmath: the %s path is not on this processor or in this build\n", vectorPathName(o.path));
         return 2;
     }
     bool allSame = true;
-    for (int f = 0; f < FN_COUNT; f++) {
-        if (!o.wanted[f])
+    for (vectorPath path : { vectorPath::avx512, vectorPath::avx2 }) {
+        if (path > widestVectorPath() || (o.path != vectorPath::none && path != o.path))
             continue;
-        if (o.speed)
-            timeFunction((mathFunction)f);
-        else
-            allSame = checkFunction((mathFunction)f, o) && allSame;
+        useVectorPath(path);
+        for (int f = 0; f < FN_COUNT; f++) {
+            if (!o.wanted[f])
+                continue;
+            if (o.speed)
+                timeFunction((mathFunction)f);
+            else
+                allSame = checkFunction((mathFunction)f, o) && allSame;
+        }
     }
     return allSame ? 0 : 1;
 }

@@ -6,10 +6,12 @@
 // as NumPy float32 code (tools/bench_numpy.py), and the heavy figure as an
 // export at 2048 x 2048 split over one and over two threads.
 //
-//   latticebench [figure.fig ...]
+//   latticebench [--path avx2|avx512] [figure.fig ...]
 //
-// With no arguments it takes the default figure, every gallery/*.fig of the
+// With no figures it takes the default figure, every gallery/*.fig of the
 // working directory, and the heavy and Z-heavy figures defined below.
+// --path caps the vector math at that path (the widest one the processor
+// has otherwise), to time a narrower one.
 #include <allegro.h>
 #include <algorithm>
 #include <chrono>
@@ -93,11 +95,13 @@ static void renderBy(evaluation path)
 static void renderEvaluated() { renderBy(evaluation::reference); }
 static void renderBatched() { renderBy(evaluation::compiled); }
 
+static vectorPath widestPath = vectorPath::avx512;   // --path
+
 static void renderBatchedScalar()
 {
     useVectorMath(false);
     renderBy(evaluation::compiled);
-    useVectorMath(true);
+    useVectorPath(widestPath);
 }
 
 static long long latticePoints()
@@ -451,8 +455,18 @@ int main(int argc, char **argv)
         fprintf(stderr, "latticebench: Allegro could not start headless\n");
         return 1;
     }
-    if (argc > 1) {
-        for (int i = 1; i < argc; i++)
+    int firstFigure = 1;
+    if (argc > 2 && !strcmp(argv[1], "--path")) {
+        if (strcmp(argv[2], "avx2") && strcmp(argv[2], "avx512")) {
+            fprintf(stderr, "usage: latticebench [--path avx2|avx512] [figure.fig ...]\n");
+            return 2;
+        }
+        widestPath = strcmp(argv[2], "avx2") ? vectorPath::avx512 : vectorPath::avx2;
+        useVectorPath(widestPath);
+        firstFigure = 3;
+    }
+    if (argc > firstFigure) {
+        for (int i = firstFigure; i < argc; i++)
             addFigure(figureKind::file, argv[i]);
     } else {
         addFigure(figureKind::standard, "");
@@ -463,8 +477,8 @@ int main(int argc, char **argv)
     double load[1] = { 0 };
     getloadavg(load, 1);
     printf("medians of %d evaluate and %d other renders, in ms; cpu: processor time of this thread, wall: wall clock;"
-           " vector math %s; load average %.2f on %u cores\n", EVALUATE_RUNS, FAST_RUNS,
-           vectorMathActive() ? "on (AVX2)" : "not on this processor or build", load[0],
+           " vector math: %s; load average %.2f on %u cores\n", EVALUATE_RUNS, FAST_RUNS,
+           vectorMathActive() ? vectorPathName(activeVectorPath()) : "not on this processor or build", load[0],
            std::thread::hardware_concurrency());
     printf("%-24s %8s %9s %7s %7s %-4s %7s %-4s %7s %7s %-4s %7s %7s %-4s %7s %7s %6s\n", "", "", "evaluate",
            "batched", "", "", "no SIMD", "", "batched", "window", "", "/batch", "window", "", "/batch", "window", "");
@@ -473,7 +487,7 @@ int main(int argc, char **argv)
            "1T wall", "drawFIG");
     for (int i = 0; i < figureCount; i++)
         benchFigureAt(figures[i]);
-    if (argc == 1) {
+    if (argc == firstFigure) {
         benchNumPy();
         benchExport();
     }

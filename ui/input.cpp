@@ -1,6 +1,8 @@
 // Key and mouse presses, held keys and the waiting loops.
 #include <allegro.h>
 #include <allegro/platform/aintunix.h>   // the X11 port's input thread and its input pump
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <ctime>
@@ -8,7 +10,7 @@
 #include "ui/screen.h"
 
 // The named keys: key, scancode. Where a key has two, both count as it.
-static const struct { Key key; int scancode; } keyRows[] = {
+static constexpr struct { Key key; int scancode; } keyRows[] = {
     { Key::Esc, KEY_ESC },          { Key::Enter, KEY_ENTER },       { Key::Enter, KEY_ENTER_PAD },
     { Key::Backspace, KEY_BACKSPACE }, { Key::Del, KEY_DEL },        { Key::Y, KEY_Y },
     { Key::N, KEY_N },              { Key::Q, KEY_Q },               { Key::W, KEY_W },
@@ -16,6 +18,22 @@ static const struct { Key key; int scancode; } keyRows[] = {
     { Key::F2, KEY_F2 },            { Key::F3, KEY_F3 },             { Key::Equals, KEY_EQUALS },
     { Key::Minus, KEY_MINUS },      { Key::PlusPad, KEY_PLUS_PAD },  { Key::MinusPad, KEY_MINUS_PAD },
 };
+
+// The scancodes of each named key (0: none), from keyRows: a render looks at
+// held keys between every few points, so a look is one or two reads.
+static constexpr int KEY_SCANCODES = 2;
+static constexpr size_t NAMED_KEYS = [] {
+    size_t keys = 0;
+    for (const auto &row : keyRows)
+        keys = std::max(keys, (size_t)row.key + 1);
+    return keys;
+}();
+static constexpr auto scancodesOf = [] {
+    std::array<std::array<int, KEY_SCANCODES>, NAMED_KEYS> codes{};
+    for (const auto &row : keyRows)
+        (codes[(size_t)row.key][0] ? codes[(size_t)row.key][1] : codes[(size_t)row.key][0]) = row.scancode;
+    return codes;
+}();
 
 static Key keyNamed(int scancode)
 {
@@ -53,15 +71,16 @@ static void noteEsc(bool held)
 {
     if (held && !escDown.exchange(true))
         escDownAt = clockHook();
-    if (!held)
-        escDown = false;
+    if (!held && escDown.load(std::memory_order_relaxed))
+        escDown = false;            // a store only when it changes: a render looks very often
 }
 
 bool keyHeld(Key k)
 {
     bool held = false;
-    for (const auto &row : keyRows)
-        held = held || (row.key == k && key[row.scancode] != 0);
+    if ((size_t)k < NAMED_KEYS)
+        for (int scancode : scancodesOf[(size_t)k])
+            held = held || (scancode != 0 && key[scancode] != 0);
     if (k == Key::Esc)
         noteEsc(held);
     return held;

@@ -1,10 +1,13 @@
 // The figure on the screen: the render core and the colour ramp, connected
 // to buffer, the keys and the progress box.
 #include <allegro.h>
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <thread>
 #include "render/colour.h"
 #include "render/lattice.h"
 #include "ui/input.h"
@@ -49,7 +52,23 @@ struct renderView {
     buttonRect progress;
     int markedColumn;               // X values that fall on it need no new marks ...
     float columnFrom, columnTo;     // ... from columnFrom (on it) up to columnTo (off it)
+    int unshownFrom = INT_MAX, unshownTo = -1;   // columns of marks drawn but not yet on the screen
+    double shownAt = -INFINITY;                   // when marks were last put on the screen
 };
+
+// Marks go to the screen at most this often: a sweep may mark a hundred
+// columns in a millisecond, and each trip to the screen costs more than them.
+const double MARKS_SHOWN_EVERY_S = 1.0 / 120;
+
+static void showMarks(renderView &view)
+{
+    if (view.unshownTo < view.unshownFrom)
+        return;
+    buttonRect box = view.progress;
+    showDisplayArea(buttonRect{ view.unshownFrom, box.y, view.unshownTo - view.unshownFrom + 1, box.h });
+    view.unshownFrom = INT_MAX, view.unshownTo = -1;
+    view.shownAt = clockHook();
+}
 
 static int markColumn(const renderView &view, float x)
 {
@@ -97,8 +116,10 @@ static void drawProgressMarks(renderView &view, float x)
     int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(display(), column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
     vline(display(), column, bottom, bottom + MARK_HEIGHT - 1, makecol(64, 96, 192));
-    showDisplayArea(buttonRect{ column, top, 1, bottom + MARK_HEIGHT - top });
     pictureChanged();
+    view.unshownFrom = std::min(view.unshownFrom, column), view.unshownTo = std::max(view.unshownTo, column);
+    if (clockHook() - view.shownAt >= MARKS_SHOWN_EVERY_S)
+        showMarks(view);
 }
 
 static bool cancelled(void *)
@@ -115,6 +136,7 @@ static void stepDone(void *context, int axis, const float point[3])
     if (keyHeld(refreshKeyOf[axis])) {
         drawFIG(view.fig);
         copyToScreen();             // the buffer has no marks
+        view.unshownFrom = INT_MAX, view.unshownTo = -1;
         view.markedColumn = -1;
         view.columnFrom = view.columnTo = NAN;
     }
@@ -122,16 +144,14 @@ static void stepDone(void *context, int axis, const float point[3])
         drawProgressMarks(view, point[0]);
 }
 
-// The deepest step a held key refreshes at: the sweep looks no deeper.
+// The deepest step a held key refreshes at (the sweep looks no deeper), or
+// -1 while none is held and only the progress marks follow the sweep.
 static int refreshGrain(void *)
 {
-    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : 0;
+    return keyHeld(Key::F1) ? 2 : keyHeld(Key::F2) ? 1 : keyHeld(Key::F3) ? 0 : -1;
 }
 
-// One thread: a second one computing runs ahead made every benchmark figure
-// slower on an idle two-core machine (latticebench's "window all" column:
-// 1.3x to 9x the one-thread time), as its hand-overs cost more than the runs.
-int renderThreads = 1;
+int renderThreads = (int)std::max(1u, std::thread::hardware_concurrency());
 
 void render(const figure &f, buttonRect progress)
 {
@@ -144,5 +164,6 @@ void render(const figure &f, buttonRect progress)
     job.hooks.grain = refreshGrain;
     job.threads = renderThreads;
     sweepLattice(job);
+    showMarks(view);
     waitKeyRelease(Key::Esc);
 }

@@ -15,10 +15,11 @@ void drawFIG(const figure &f);
 // waited out; F1, F2 and F3 held show the figure as it grows after every
 // point, every Z sweep and every Y sweep. The sweep records as the batched
 // path computes, in sweep order, and looks at Esc at least every run of
-// points (microseconds apart); a second thread computes the values ahead
-// where the machine has a core to spare.
+// points (microseconds apart). Where the machine has a core to spare and no
+// key watches the steps, a second thread sweeps the last X values into cells
+// of its own, which join the figure when the sweep reaches them.
 void render(const figure &f, buttonRect progress);
-extern int renderThreads;           // threads of the window's render: 1, or 2 with one computing ahead
+extern int renderThreads;           // threads of the window's render: one per core
 
 // Column of the progress marks in the box for the current X, or -1 when none is drawn.
 int progressColumn(float x, float xMin, float xMax, buttonRect progress);

@@ -219,8 +219,7 @@ static int changingGrain(void *c)
 // count: they must be the cells of the point-by-point sweep stopped after
 // that many points. (Where the stop is noticed between the same two points,
 // at an X, Y or Z test, moves only the point it leaves.) Runs of points per X value, of whole
-// columns, of blocks of X values, and runs that end inside a Z sweep; the
-// values computed here and on a second thread.
+// columns, of blocks of X values, and runs that end inside a Z sweep.
 TEST(Render, WatchedSweepStopsAfterExactlyThePointsItRecorded)
 {
     const struct { const char *x, *y, *z; std::vector<float> range; } rows[] = {
@@ -228,22 +227,52 @@ TEST(Render, WatchedSweepStopsAfterExactlyThePointsItRecorded)
         { "S(X+Y)*.9", "C(X*2+Y)*.9", "Y", { 0, 2, 0.25f, 0, 1, 0.25f, 0, 3, 1 } },
         { "S(X*Z/99)*.9", "C(Y+Z)*.9", "Z", { 0, 1, 1, 0, 1, 1, 0, 1039, 1 } } };
     for (auto &row : rows) {
-        for (int threads : { 1, 2 }) {
-            std::set<long> stoppedAfter;
-            for (int n = 1; n < 45; n++) {
-                sweepJob j = job(row.x, row.y, row.z, row.range, STYLE_COUNTS);
-                looks watch{ 0, n, 0 };
-                j.hooks = sweepHooks{ lookStops, nullptr, &watch };
-                j.hooks.grain = changingGrain, j.threads = threads;
-                std::vector<int> watched = sweptState(j, evaluation::compiled);
-                afterPoints count{ 0, cellSum() };
-                j.hooks = sweepHooks{ pointsReached, countPoint, &count };
-                sweptState(j, evaluation::perPoint);
-                EXPECT_TRUE(std::equal(cells.begin(), cells.end(), watched.begin())) << row.x << " " << threads << " " << n;
-                stoppedAfter.insert(count.k);
-            }
-            // a second thread adds looks while the sweep waits for it
-            EXPECT_GE(stoppedAfter.size(), threads == 1 ? 10u : 1u) << row.x;
+        std::set<long> stoppedAfter;
+        for (int n = 1; n < 45; n++) {
+            sweepJob j = job(row.x, row.y, row.z, row.range, STYLE_COUNTS);
+            looks watch{ 0, n, 0 };
+            j.hooks = sweepHooks{ lookStops, nullptr, &watch };
+            j.hooks.grain = changingGrain;
+            std::vector<int> watched = sweptState(j, evaluation::compiled);
+            afterPoints count{ 0, cellSum() };
+            j.hooks = sweepHooks{ pointsReached, countPoint, &count };
+            sweptState(j, evaluation::perPoint);
+            EXPECT_TRUE(std::equal(cells.begin(), cells.end(), watched.begin())) << row.x << " " << n;
+            stoppedAfter.insert(count.k);
+        }
+        EXPECT_GE(stoppedAfter.size(), 10u) << row.x;
+    }
+}
+
+// While no step is watched (grain -1), a second thread sweeps the last X
+// values into cells of its own; the watched cells must still hold a prefix
+// of the sweep wherever it stops, and the whole figure once it ends. A
+// grain of 0 from the m-th look on sends the sweep on alone.
+static int unwatchedUntil(void *c) { return ((looks *)c)->grains++ < ((looks *)c)->stopAt ? -1 : 0; }
+
+TEST(Render, SharedWatchedSweepHoldsAPrefix)
+{
+    const std::vector<float> range = { 0, 40, 0.01f, 0, 1, 0.25f, 0, 7, 1 };   // 160,040 points
+    const char *x = "S(X*Z)*.9", *y = "C(Y+Z*X)*.9";
+    for (int n : { 1, 3, 10, 30, 60, 90, 120, 150, 1000 }) {
+        sweepJob j = job(x, y, "Z", range, STYLE_COUNTS);
+        looks watch{ 0, n, 0 };
+        j.hooks = sweepHooks{ lookStops, nullptr, &watch };
+        j.hooks.grain = [](void *) { return -1; }, j.threads = 2;
+        std::vector<int> watched = sweptState(j, evaluation::compiled);
+        afterPoints count{ 0, cellSum() };
+        j.hooks = sweepHooks{ pointsReached, countPoint, &count };
+        sweptState(j, evaluation::perPoint);
+        EXPECT_TRUE(std::equal(cells.begin(), cells.end(), watched.begin())) << n;
+    }
+    for (int figureStyle : { STYLE_COUNTS, STYLE_HIGHEST_Z }) {
+        std::vector<int> whole = sweptState(job(x, y, "Z", range, figureStyle), evaluation::perPoint);
+        for (int m : { 0, 1, 40, 1000 }) {
+            sweepJob j = job(x, y, "Z", range, figureStyle);
+            looks watch{ 0, m, 0 };
+            j.hooks = sweepHooks{ [](void *) { return false; }, nullptr, &watch };
+            j.hooks.grain = unwatchedUntil, j.threads = 2;
+            EXPECT_EQ(sweptState(j, evaluation::compiled), whole) << figureStyle << " " << m;
         }
     }
 }

@@ -29,6 +29,23 @@ static const float SPECIAL[] = {
     FLT_MAX, -FLT_MAX, 1.57079637f, -1.57079637f, 1.57079625f, 4.71238899f, 3.14159274f, 7.85398149f,
     1e-20f, 3.4e-38f, 1e22f, 0x1p30f, 0x1.921fb6p+23f, 205887.42f, 1.0f, 0.5f, 6.28318548f };
 
+// Runs check once on each vector path the processor and the build have
+// (AVX-512, AVX2), then returns to the widest; skips the test where there is none.
+template <class Check> static void onEachVectorPath(Check check)
+{
+    useVectorMath(true);
+    if (!vectorMathActive())
+        GTEST_SKIP() << "no vector path on this processor or build";
+    for (vectorPath path : { vectorPath::avx512, vectorPath::avx2 }) {
+        if (path > widestVectorPath())
+            continue;
+        useVectorPath(path);
+        SCOPED_TRACE(vectorPathName(path));
+        check();
+    }
+    useVectorMath(true);
+}
+
 // The first value that differs, or -1.
 static long firstDifference(const std::vector<float> &got, const std::vector<float> &want)
 {
@@ -40,22 +57,21 @@ static long firstDifference(const std::vector<float> &got, const std::vector<flo
 
 TEST(VecMath, StridedFloatsAndSpecialValuesMatchTheScalarFunctionsAndRarelyFallBack)
 {
-    useVectorMath(true);
-    if (!vectorMathActive())
-        GTEST_SKIP() << "no vector path on this processor or build";
     std::vector<float> in(SPECIAL, std::end(SPECIAL));
     for (std::uint32_t k = 0; k < (1u << 21); k++)
         in.push_back(fromBits(k * 2049u));                  // wraps once: every exponent, varied fractions
     std::vector<float> got(in.size()), want(in.size());
-    for (const oneArgumentFunction &f : ONE_ARGUMENT) {
-        int fallbacks = f.array(in.data(), got.data(), (int)in.size());
-        for (size_t i = 0; i < in.size(); i++)
-            want[i] = f.scalar(in[i]);
-        long at = firstDifference(got, want);
-        EXPECT_EQ(at, -1) << f.name << " of bits " << std::hex << (at < 0 ? 0 : bitsOf(in[at]));
-        // zero and subnormal results and non-finite inputs are under 1% of the bit patterns
-        EXPECT_LT(fallbacks, (int)in.size() / 50) << f.name;
-    }
+    onEachVectorPath([&] {
+        for (const oneArgumentFunction &f : ONE_ARGUMENT) {
+            int fallbacks = f.array(in.data(), got.data(), (int)in.size());
+            for (size_t i = 0; i < in.size(); i++)
+                want[i] = f.scalar(in[i]);
+            long at = firstDifference(got, want);
+            EXPECT_EQ(at, -1) << f.name << " of bits " << std::hex << (at < 0 ? 0 : bitsOf(in[at]));
+            // zero and subnormal results and non-finite inputs are under 1% of the bit patterns
+            EXPECT_LT(fallbacks, (int)in.size() / 50) << f.name;
+        }
+    });
 }
 
 // Which values the C library computes on the vector path: results within the
@@ -64,9 +80,6 @@ TEST(VecMath, StridedFloatsAndSpecialValuesMatchTheScalarFunctionsAndRarelyFallB
 // below FLT_MIN or at least FLT_MAX, and non-finite inputs; and not others.
 TEST(VecMath, ValuesTheCLibraryComputesOnTheVectorPath)
 {
-    useVectorMath(true);
-    if (!vectorMathActive())
-        GTEST_SKIP() << "no vector path on this processor or build";
     enum { SIN, COS, TAN, POW };
     struct { int function; float a, b; int fallbacks; } cases[] = {
         { SIN, fromBits(0x3d0650ea), 0, 1 },    // SLEEF's double 8 ULPs below a midpoint
@@ -93,13 +106,16 @@ TEST(VecMath, ValuesTheCLibraryComputesOnTheVectorPath)
         { POW, 2, 10, 0 },
         { POW, -3, 5, 0 },
     };
-    for (auto &c : cases) {
-        float out;
-        int fallbacks = c.function == POW ? powArray(&c.a, &c.b, &out, 1) : ONE_ARGUMENT[c.function].array(&c.a, &out, 1);
-        float want = c.function == POW ? powerOf(c.a, c.b) : ONE_ARGUMENT[c.function].scalar(c.a);
-        EXPECT_EQ(fallbacks, c.fallbacks) << c.function << " " << c.a << " " << c.b;
-        EXPECT_TRUE(sameValue(out, want)) << c.function << " " << c.a << " " << c.b;
-    }
+    onEachVectorPath([&] {
+        for (auto &c : cases) {
+            float out;
+            int fallbacks = c.function == POW ? powArray(&c.a, &c.b, &out, 1)
+                                              : ONE_ARGUMENT[c.function].array(&c.a, &out, 1);
+            float want = c.function == POW ? powerOf(c.a, c.b) : ONE_ARGUMENT[c.function].scalar(c.a);
+            EXPECT_EQ(fallbacks, c.fallbacks) << c.function << " " << c.a << " " << c.b;
+            EXPECT_TRUE(sameValue(out, want)) << c.function << " " << c.a << " " << c.b;
+        }
+    });
 }
 
 // Bases and exponents from several families, each pair depending only on its index.
@@ -121,9 +137,6 @@ static void makePair(std::uint64_t k, float &base, float &exponent)
 
 TEST(VecMath, PowPairsAndSpecialCasesMatchTheScalarFunction)
 {
-    useVectorMath(true);
-    if (!vectorMathActive())
-        GTEST_SKIP() << "no vector path on this processor or build";
     std::vector<float> base = { 0, -0.0f, -0.0f, 0, 1, 1, NAN, -1, -1, INFINITY, -INFINITY, -INFINITY, -8, 2, 2, 2,
                                 2, -2, 0.5f, FLT_MAX, 0x1.001p0f, 4097, -4097, 3, -1, 10, FLT_MIN, 0x1p-149f };
     std::vector<float> exponent = { -1, -3, 3, 0, INFINITY, NAN, 0, INFINITY, -INFINITY, 0, 3, -3, 1.0f / 3, 128,
@@ -135,39 +148,52 @@ TEST(VecMath, PowPairsAndSpecialCasesMatchTheScalarFunction)
         base.push_back(b), exponent.push_back(e);
     }
     std::vector<float> got(base.size()), want(base.size());
-    int fallbacks = powArray(base.data(), exponent.data(), got.data(), (int)base.size());
-    for (size_t i = 0; i < base.size(); i++)
-        want[i] = powerOf(base[i], exponent[i]);
-    long at = firstDifference(got, want);
-    EXPECT_EQ(at, -1) << "pow of bits " << std::hex << (at < 0 ? 0 : bitsOf(base[at])) << ", "
-                      << (at < 0 ? 0 : bitsOf(exponent[at]));
-    EXPECT_LT(fallbacks, (int)base.size() / 2);   // overflow, NaN and raw bit patterns are about 40%
+    onEachVectorPath([&] {
+        int fallbacks = powArray(base.data(), exponent.data(), got.data(), (int)base.size());
+        for (size_t i = 0; i < base.size(); i++)
+            want[i] = powerOf(base[i], exponent[i]);
+        long at = firstDifference(got, want);
+        EXPECT_EQ(at, -1) << "pow of bits " << std::hex << (at < 0 ? 0 : bitsOf(base[at])) << ", "
+                          << (at < 0 ? 0 : bitsOf(exponent[at]));
+        EXPECT_LT(fallbacks, (int)base.size() / 2);   // overflow, NaN and raw bit patterns are about 40%
+    });
 }
 
-// Every length 0..9 on each path, with an untouched guard after the end,
-// and in place; the inputs put special values into the leftover lanes too.
-// The functions of one argument take a only.
-TEST(VecMath, EveryLengthAndInPlaceOnBothPaths)
+// Every length 0..40 on each path (scalar, AVX2, AVX-512), with an untouched
+// guard after the end, and in place; the inputs put special values into the
+// leftover lanes too, and no-real-value pairs among the others. The
+// functions of one argument take a only.
+TEST(VecMath, EveryLengthAndInPlaceOnEveryPath)
 {
-    const float a[10] = { 0.5f, NAN, 1e-40f, 3, -INFINITY, 1.57079637f, 100, 2, -0.0f, 7 };
-    const float b[10] = { 2, 0, 3, -1.5f, 2, INFINITY, 0.25f, -3, -1, 0.5f };
+    const int MOST = 40;
+    const float specialA[10] = { 0.5f, NAN, 1e-40f, 3, -INFINITY, 1.57079637f, 100, 2, -0.0f, 7 };
+    const float specialB[10] = { 2, 0, 3, -1.5f, 2, INFINITY, 0.25f, -3, -1, 0.5f };
+    float a[MOST], b[MOST];
+    for (int i = 0; i < MOST; i++) {
+        a[i] = i < 10 ? specialA[i] : (i % 3 ? -1 : 1) * (0.25f + 0.375f * i);
+        b[i] = i < 10 ? specialB[i] : (i % 4 ? 0.5f : 2) * (float)(i % 7) - 1;
+    }
     const float GUARD = 12345;
     auto run = [&](int f, const float *x, float *out, int n) {
         return f < 3 ? ONE_ARGUMENT[f].array(x, out, n) : powArray(a, x, out, n);
     };
     auto scalar = [&](int f, int i) { return f < 3 ? ONE_ARGUMENT[f].scalar(a[i]) : powerOf(a[i], b[i]); };
-    for (bool vector : { false, true }) {
-        useVectorMath(vector);
-        for (int n = 0; n <= 9; n++) {
+    for (vectorPath path : { vectorPath::none, vectorPath::avx2, vectorPath::avx512 }) {
+        if (path > widestVectorPath())
+            continue;
+        useVectorPath(path);
+        for (int n = 0; n <= MOST; n++) {
             for (int f = 0; f < 4; f++) {
                 std::vector<float> out(n + 1, GUARD), inPlace(f < 3 ? a : b, (f < 3 ? a : b) + n);
                 run(f, f < 3 ? a : b, out.data(), n);
                 run(f, inPlace.data(), inPlace.data(), n);
                 for (int i = 0; i < n; i++) {
-                    EXPECT_TRUE(sameValue(out[i], scalar(f, i))) << f << " n=" << n << " i=" << i;
-                    EXPECT_TRUE(sameValue(inPlace[i], scalar(f, i))) << f << " in place n=" << n << " i=" << i;
+                    EXPECT_TRUE(sameValue(out[i], scalar(f, i)))
+                        << vectorPathName(path) << " " << f << " n=" << n << " i=" << i;
+                    EXPECT_TRUE(sameValue(inPlace[i], scalar(f, i)))
+                        << vectorPathName(path) << " " << f << " in place n=" << n << " i=" << i;
                 }
-                EXPECT_EQ(out[n], GUARD) << f << " n=" << n;
+                EXPECT_EQ(out[n], GUARD) << vectorPathName(path) << " " << f << " n=" << n;
             }
         }
     }
