@@ -8,6 +8,9 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <mutex>
 #include <new>
@@ -86,6 +89,8 @@ const long long LISTED_VALUES = 1 << 20;    // the most Y or Z values a batched 
 const int RUN = batchLimits{}.runLength;
 const size_t X_LIST = batchLimits{}.xLength;
 const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
+const int SWEEP_BLOCKS_FROM_HEAP = 32 << 20;    // smaller blocks come from the heap, not a mapping of their own
+const int SWEEP_MEMORY_KEPT = 256 << 20;        // the most free memory the heap keeps
 const long long SHARED_SWEEP_POINTS = 1 << 17;   // fewer are swept before a second thread would start
 const long long SHARED_SWEEP_XS = 1 << 26;        // the most X values a sweep shares: the second thread steps through them
 const int PREFETCH_AHEAD = 48;      // points between the fetch of a cell and its update: about a memory latency
@@ -907,6 +912,14 @@ static bool sweepWatched(const sweepJob &job)
     if (job.style == STYLE_HIGHEST_Z)
         return sweepWatched<STYLE_HIGHEST_Z>(job);
     return sweepWatched<-1>(job);
+}
+
+void keepSweepMemory()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, SWEEP_BLOCKS_FROM_HEAP);
+    mallopt(M_TRIM_THRESHOLD, SWEEP_MEMORY_KEPT);
+#endif
 }
 
 void sweepLattice(const sweepJob &job)

@@ -451,6 +451,7 @@ static void benchExport()
 
 int main(int argc, char **argv)
 {
+    keepSweepMemory();              // as the program does
     if (!openHeadless()) {
         fprintf(stderr, "latticebench: Allegro could not start headless\n");
         return 1;

@@ -1,6 +1,7 @@
 // The picture and drawButton, the one primitive behind every boxed label.
 #include <allegro.h>
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 #include "ui/input.h"
@@ -74,6 +75,10 @@ static void fillButton(BITMAP *target, int x, int y, int w, int h, int colour, i
     }
     if (w > 2 * border && h > 2 * border)
         rectfill(target, x + border, y + border, x + w - border - 1, y + h - border - 1, colour);
+    // A render draws its box every time: on a 32-bit memory bitmap that
+    // holds the whole box, pixels are written straight into its rows.
+    bool direct = is_memory_bitmap(target) && bitmap_color_depth(target) == 32 && x >= 0 && y >= 0
+               && x + w <= target->w && y + h <= target->h;
     for (int j = 0; j < h; j++) {
         for (int i = 0; i < w; i++) {
             bool ring = i < border || j < border || i >= w - border || j >= h - border;
@@ -81,7 +86,10 @@ static void fillButton(BITMAP *target, int x, int y, int w, int h, int colour, i
                 i = w - border - 1;         // over the face to the right-hand ring
                 continue;
             }
-            putpixel(target, x + i, y + j, shadeOf[i - j + h - 1]);
+            if (direct)
+                ((uint32_t *)target->line[y + j])[x + i] = (uint32_t)shadeOf[i - j + h - 1];
+            else
+                putpixel(target, x + i, y + j, shadeOf[i - j + h - 1]);
         }
     }
 }
