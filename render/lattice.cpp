@@ -91,7 +91,6 @@ const size_t X_LIST = batchLimits{}.xLength;
 const long long X_LIST_STEPS = 1 << 16;     // a job of many parts lists fewer X values ahead
 const int SWEEP_BLOCKS_FROM_HEAP = 32 << 20;    // smaller blocks come from the heap, not a mapping of their own
 const int SWEEP_MEMORY_KEPT = 256 << 20;        // the most free memory the heap keeps
-const long long SHARED_SWEEP_POINTS = 1 << 17;   // fewer are swept before a second thread would start
 const long long SHARED_SWEEP_XS = 1 << 26;        // the most X values a sweep shares: the second thread steps through them
 const int PREFETCH_AHEAD = 48;      // points between the fetch of a cell and its update: about a memory latency
 
@@ -589,8 +588,12 @@ struct sharedSweep {
     std::atomic<bool> quit{ false };            // the front sweeps on alone, or has stopped
     std::vector<int> cells;                     // the back's
 
-    sharedSweep(long long xs, int size)
-        : xCount(xs), chunk(std::max(xs / SHARE_CHUNKS, 1LL)), backFrom(xs), doneFrom(xs), cells((size_t)size * size)
+    // The front is about to sweep X value front, and claims the rest of
+    // its chunk. Every claim starts and ends at a chunk's bounds, where the
+    // back knows the X values.
+    sharedSweep(long long xs, int size, long long front)
+        : xCount(xs), chunk(std::max(xs / SHARE_CHUNKS, 1LL)), frontTo(std::min((front / chunk + 1) * chunk, xs)),
+          backFrom(xs), doneFrom(xs), cells((size_t)size * size)
     {
     }
     // Whether the front may sweep X value index, claiming its chunk; false
@@ -604,7 +607,7 @@ struct sharedSweep {
         }
         if (index >= backFrom)
             return false;
-        claimed = frontTo = std::min(index + chunk, backFrom);
+        claimed = frontTo = std::min((index / chunk + 1) * chunk, backFrom);
         return true;
     }
     // The next chunk of the back, from the end towards the front; false when none is left.
@@ -666,14 +669,61 @@ template <int Style> static void sweepBack(const sweepJob &job, latticeBatch &ba
     }
 }
 
+// The second thread of a watched sweep, started once the sweep has shown
+// it will last: a sweep over before the thread would pay stays on one.
+template <int Style> class secondThread {
+public:
+    secondThread(const sweepJob &j, const latticeBatch &b, long long points, long long xs)
+        : job(j), frontBatch(b), perX(points), xCount(xs)
+    {
+    }
+    ~secondThread()
+    {
+        if (share) {
+            share->quit = true;
+            back.join();
+        }
+    }
+    // Whether a sweep that has run for elapsed seconds and is at X value
+    // index has run for the job's shareAfterSeconds and looks to have as
+    // long again to go.
+    bool pays(double elapsed, long long index) const
+    {
+        return elapsed >= job.shareAfterSeconds
+            && elapsed * (double)(xCount - index) >= job.shareAfterSeconds * (double)std::max(index, 1LL);
+    }
+    // Starts the thread with the front at X value index: its share, or null
+    // when memory or a thread is lacking.
+    sharedSweep *start(long long index)
+    {
+        try {
+            share = std::make_unique<sharedSweep>(xCount, job.size, index);
+            backBatch = std::make_unique<latticeBatch>(frontBatch);
+            back = std::thread(sweepBack<Style>, std::cref(job), std::ref(*backBatch), perX, std::ref(*share));
+        } catch (const std::exception &) {
+            share.reset();
+        }
+        return share.get();
+    }
+
+private:
+    const sweepJob &job;
+    const latticeBatch &frontBatch;
+    const long long perX, xCount;
+    std::unique_ptr<sharedSweep> share;
+    std::unique_ptr<latticeBatch> backBatch;
+    std::thread back;
+};
+
 // Records the runs point by point in sweep order, with the hooks at the
 // tests that end a run or a step the grain asks for.
 template <int Style> class watchedSweep {
 public:
-    watchedSweep(const sweepJob &j, const sweepValues &y, const sweepValues &z, runSource &s, sharedSweep *shared)
+    watchedSweep(const sweepJob &j, const sweepValues &y, const sweepValues &z, runSource &s,
+                 secondThread<Style> *second)
         : job(j), hooks(j.hooks), ys(y.values), zs(z.values), yEnd(y.end), zEnd(z.end),
           nZ((long long)z.values.size()), perX((long long)(y.values.size() * z.values.size())), source(s),
-          share(shared)
+          toStart(second)
     {
     }
     void sweep()
@@ -688,6 +738,8 @@ public:
                 return;
             if (look)
                 lookAtGrain();
+            if (toStart && first >= nextStartLook)
+                startSecond(xIndex, first);
             if (share && xIndex >= claimedTo && !share->frontClaims(xIndex, claimedTo) && joinBack(first, x))
                 return;
             if (!holds(first))
@@ -707,7 +759,10 @@ private:
     const float yEnd, zEnd;
     const long long nZ, perX;
     runSource &source;
-    sharedSweep *share;             // null: this sweep records every X value itself
+    secondThread<Style> *toStart;   // null once started, or when there is none
+    const std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+    long long nextStartLook = 0;    // X tests before this point need not look at the clock
+    sharedSweep *share = nullptr;   // null: this sweep records every X value itself
     long long claimedTo = 0;        // the X values before this one are the front's
     runCells own;                   // the run at hand
     const runCells *run = nullptr;
@@ -720,6 +775,20 @@ private:
         if (hooks.stepDone)
             hooks.stepDone(hooks.context, axis, job.point);
     }
+    // At X tests at least a run of points apart, whether the second thread
+    // pays by now, and if so its start.
+    void startSecond(long long index, long long first)
+    {
+        nextStartLook = first + RUN;
+        if (grain >= 0)
+            return;
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        if (!toStart->pays(elapsed, index))
+            return;
+        share = toStart->start(index);
+        claimedTo = share ? share->frontTo : 0;
+        toStart = nullptr;
+    }
     // Once a step is watched, the X values to come are recorded here, so
     // that every step shows the cells growing.
     void lookAtGrain()
@@ -729,6 +798,8 @@ private:
             share->quit = true;
             share = nullptr;
         }
+        if (grain >= 0)
+            toStart = nullptr;
     }
     // The back holds the X values from the one whose first point is first:
     // waits for it, asking the stop as at this X test, then joins its cells
@@ -881,27 +952,12 @@ template <int Style> static bool sweepWatched(const sweepJob &job)
     long long perX = (long long)(ys.values.size() * zs.values.size());
     runSource source(job, *batch, perX);
     long long xCount = sweepValueCount(job.range[0], job.range[1], job.range[2]);
-    bool alone = job.threads < 2 || xCount < 2 || xCount > SHARED_SWEEP_XS
-              || (xCount < LLONG_MAX / perX && xCount * perX < SHARED_SWEEP_POINTS);
-    if (alone) {
+    if (job.threads < 2 || xCount < 2 || xCount > SHARED_SWEEP_XS) {
         watchedSweep<Style>(job, ys, zs, source, nullptr).sweep();
         return true;
     }
-    std::unique_ptr<sharedSweep> share;
-    std::unique_ptr<latticeBatch> backBatch;
-    std::thread back;
-    try {
-        share = std::make_unique<sharedSweep>(xCount, job.size);
-        backBatch = std::make_unique<latticeBatch>(*batch);
-        back = std::thread(sweepBack<Style>, std::cref(job), std::ref(*backBatch), perX, std::ref(*share));
-    } catch (const std::exception &) {  // no memory or no thread: one thread sweeps it all
-        share.reset();
-    }
-    watchedSweep<Style>(job, ys, zs, source, share.get()).sweep();
-    if (share) {
-        share->quit = true;
-        back.join();
-    }
+    secondThread<Style> second(job, *batch, perX, xCount);     // joined after the sweep
+    watchedSweep<Style>(job, ys, zs, source, &second).sweep();
     return true;
 }
 

@@ -69,8 +69,11 @@ struct sweepJob {
     // xPart modulo xParts, so that several jobs can share one figure.
     int xPart = 0, xParts = 1;
     // Threads of a watched sweep (hooks.grain set, one part): with 2 or more,
-    // a second thread sweeps the last X values while no step is watched.
+    // a second thread sweeps the last X values while no step is watched. It
+    // starts once the sweep has run shareAfterSeconds and looks to have as
+    // long again to go: a shorter sweep is over before the thread would pay.
     int threads = 1;
+    double shareAfterSeconds = 0.001;
     // The cells are shared with other jobs sweeping at once: points are
     // recorded by atomic updates, which give the same cells in any order,
     // and the cells are not cleared first (whoever shares them clears them

@@ -2,6 +2,7 @@
 // loop test on both evaluation paths) and the render as the screen shows it.
 #include <gtest/gtest.h>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -250,6 +251,20 @@ TEST(Render, WatchedSweepStopsAfterExactlyThePointsItRecorded)
 // grain of 0 from the m-th look on sends the sweep on alone.
 static int unwatchedUntil(void *c) { return ((looks *)c)->grains++ < ((looks *)c)->stopAt ? -1 : 0; }
 
+// A sweep slow up to its n-th look, where the second thread then starts
+// (inside a chunk of X values): the stop hook holds that look until the
+// sweep has run SLOW_START_S, and never stops it.
+const double SLOW_START_S = 0.002;
+static bool slowUntilLook(void *c)
+{
+    looks &watch = *(looks *)c;
+    if (++watch.asked == watch.stopAt)
+        for (auto start = std::chrono::steady_clock::now();
+             std::chrono::steady_clock::now() - start < std::chrono::duration<double>(SLOW_START_S);) {
+        }
+    return false;
+}
+
 TEST(Render, SharedWatchedSweepHoldsAPrefix)
 {
     const std::vector<float> range = { 0, 40, 0.01f, 0, 1, 0.25f, 0, 7, 1 };   // 160,040 points
@@ -258,7 +273,7 @@ TEST(Render, SharedWatchedSweepHoldsAPrefix)
         sweepJob j = job(x, y, "Z", range, STYLE_COUNTS);
         looks watch{ 0, n, 0 };
         j.hooks = sweepHooks{ lookStops, nullptr, &watch };
-        j.hooks.grain = [](void *) { return -1; }, j.threads = 2;
+        j.hooks.grain = [](void *) { return -1; }, j.threads = 2, j.shareAfterSeconds = 0;
         std::vector<int> watched = sweptState(j, evaluation::compiled);
         afterPoints count{ 0, cellSum() };
         j.hooks = sweepHooks{ pointsReached, countPoint, &count };
@@ -271,8 +286,15 @@ TEST(Render, SharedWatchedSweepHoldsAPrefix)
             sweepJob j = job(x, y, "Z", range, figureStyle);
             looks watch{ 0, m, 0 };
             j.hooks = sweepHooks{ [](void *) { return false; }, nullptr, &watch };
-            j.hooks.grain = unwatchedUntil, j.threads = 2;
+            j.hooks.grain = unwatchedUntil, j.threads = 2, j.shareAfterSeconds = 0;
             EXPECT_EQ(sweptState(j, evaluation::compiled), whole) << figureStyle << " " << m;
+        }
+        for (int n : { 2, 5, 13 }) {
+            sweepJob j = job(x, y, "Z", range, figureStyle);
+            looks watch{ 0, n, 0 };
+            j.hooks = sweepHooks{ slowUntilLook, nullptr, &watch };
+            j.hooks.grain = [](void *) { return -1; }, j.threads = 2, j.shareAfterSeconds = SLOW_START_S;
+            EXPECT_EQ(sweptState(j, evaluation::compiled), whole) << figureStyle << " " << n;
         }
     }
 }
