@@ -15,9 +15,10 @@ void drawFIG(const figure &f);
 // waited out; F1, F2 and F3 held show the figure as it grows after every
 // point, every Z sweep and every Y sweep. The sweep records as the batched
 // path computes, in sweep order, and looks at Esc at least every run of
-// points (microseconds apart). Where the machine has a core to spare and no
-// key watches the steps, a second thread sweeps the last X values into cells
-// of its own, which join the figure when the sweep reaches them.
+// points (microseconds apart). Where the machine has a core to spare, no key
+// watches the steps and the render lasts, a second thread sweeps the last X
+// values into cells of its own, which join the figure when the sweep
+// reaches them.
 void render(const figure &f, buttonRect progress);
 extern int renderThreads;           // threads of the window's render: one per core
 
