@@ -2,6 +2,7 @@
 #include <allegro.h>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +70,19 @@ static void nameWindow()
     xwin_set_window_name("latticegraph", "latticegraph");
 }
 
+// A request to end from outside (the session ending, kill, Ctrl+C in the
+// terminal that started it) ends the program as the close button does: the
+// library's own handlers for these would abort while its input thread is
+// stopped. Only an atomic is set here, which a signal handler may do.
+static void endOnRequest()
+{
+    struct sigaction action = {};
+    action.sa_handler = [](int) { closeRequested = true; };
+    sigemptyset(&action.sa_mask);
+    for (int signal : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(signal, &action, nullptr);
+}
+
 // A scale the display refuses falls back to 1, the picture's own size.
 static bool openScreen(int scale)
 {
@@ -93,6 +107,7 @@ static bool openScreen(int scale)
     install_mouse();
     listenToInput();
     takeOverInput();
+    endOnRequest();
     return true;
 }
 

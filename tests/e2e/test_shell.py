@@ -31,6 +31,12 @@ class Shell(harness.AppTestCase):
         app.click(520, 475)
         self.assertEqual(app.wait_exit(), 0)
 
+    def test_a_request_to_end_ends_it_as_exit_does(self):
+        for signal in (harness.signal.SIGTERM, harness.signal.SIGINT, harness.signal.SIGHUP):
+            app = self.start_app()
+            app.proc.send_signal(signal)
+            self.assertEqual(app.wait_exit(), 0, signal)
+
 
 if __name__ == '__main__':
     harness.main()
