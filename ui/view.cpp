@@ -52,6 +52,7 @@ struct renderView {
     buttonRect progress;
     int markedColumn;               // X values that fall on it need no new marks ...
     float columnFrom, columnTo;     // ... from columnFrom (on it) up to columnTo (off it)
+    bool manyPerColumn;             // X values share columns: their bounds are worth working out
     int unshownFrom = INT_MAX, unshownTo = -1;   // columns of marks drawn but not yet on the screen
     double shownAt = -INFINITY;                   // when marks were last put on the screen
 };
@@ -101,7 +102,10 @@ static float nextColumnStart(const renderView &view, float x, int column)
 }
 
 // An X value on the column last marked (most of them, for X sweeps of many
-// values) is known as such without working out its column.
+// values) is known as such without working out its column. Where a column
+// holds only a few X values, working out its bounds would cost more.
+const long long XS_PER_COLUMN_BOUNDED = 8;
+
 static void drawProgressMarks(renderView &view, float x)
 {
     if (x >= view.columnFrom && x < view.columnTo)
@@ -110,8 +114,10 @@ static void drawProgressMarks(renderView &view, float x)
     if (column < 0 || column == view.markedColumn)
         return;
     view.markedColumn = column;
-    view.columnFrom = x;
-    view.columnTo = nextColumnStart(view, x, column);
+    if (view.manyPerColumn) {
+        view.columnFrom = x;
+        view.columnTo = nextColumnStart(view, x, column);
+    }
     buttonRect box = view.progress;
     int top = box.y + MARK_INSET, bottom = box.y + box.h - MARK_INSET - MARK_HEIGHT;
     vline(display(), column, top, top + MARK_HEIGHT - 1, makecol(64, 192, 96));
@@ -158,7 +164,9 @@ void render(const figure &f, buttonRect progress)
     modalActivity rendering;
     backgroundInput sweeping;       // Esc and the F keys are read during the sweep
     drawBox(display(), "Esc to Cancel", progress, rgbColour(128, 128, 128), 4);
-    renderView view{ f, progress, -1, NAN, NAN };
+    long long xs = sweepValueCount(f.Range[0], f.Range[1], f.Range[2]);
+    bool manyPerColumn = xs < 0 || xs > XS_PER_COLUMN_BOUNDED * progress.w;
+    renderView view{ f, progress, -1, NAN, NAN, manyPerColumn };
     sweepJob job = figureJob(f, life, AREA_PX, Time);
     job.hooks = sweepHooks{ cancelled, stepDone, &view };
     job.hooks.grain = refreshGrain;
