@@ -280,6 +280,17 @@ void runCells::convert(const sweepJob &job, const batchRun &run)
     count = n;
 }
 
+// Every point of the run, each cell fetched a memory latency ahead.
+template <int Style, bool Shared> static void recordRun(int *cells, const runCells &run)
+{
+    const int *cellOf = run.cellOf.data(), *depthOf = run.depthOf.data();
+    for (long long i = 0; i < run.count; i++) {
+        if (i + PREFETCH_AHEAD < run.count)
+            __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
+        recordInto<Style, Shared>(cells, cellOf[i], depthOf[i]);
+    }
+}
+
 // The values a sweep of an axis visits, and the value that ends it.
 struct sweepValues {
     std::vector<float> values;
@@ -382,15 +393,7 @@ template <int Style, bool Shared> struct batchEngine {
         recordInto<Style, Shared>(cells, held.cellOf[at], held.depthOf[at]);
         at++;
     }
-    void recordHeld()
-    {
-        const int *cellOf = held.cellOf.data(), *depthOf = held.depthOf.data();
-        for (long long i = 0; i < held.count; i++) {
-            if (i + PREFETCH_AHEAD < held.count)
-                __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
-            recordInto<Style, Shared>(cells, cellOf[i], depthOf[i]);
-        }
-    }
+    void recordHeld() { recordRun<Style, Shared>(cells, held); }
     void recordWholeX()
     {
         if (Style >= 0 && ahead && listed >= recordedTo) {
@@ -564,16 +567,6 @@ private:
     }
 };
 
-template <int Style> static void recordRun(int *cells, const runCells &run)
-{
-    const int *cellOf = run.cellOf.data(), *depthOf = run.depthOf.data();
-    for (long long i = 0; i < run.count; i++) {
-        if (i + PREFETCH_AHEAD < run.count)
-            __builtin_prefetch(cells + std::max(cellOf[i + PREFETCH_AHEAD], 0), 1);
-        recordInto<Style, false>(cells, cellOf[i], depthOf[i]);
-    }
-}
-
 // A watched sweep shared with a second thread. The watching thread sweeps
 // X values from the front, in order, as if alone; the other takes chunks of
 // X values from the back and records them into cells of its own, which join
@@ -659,7 +652,7 @@ template <int Style> static void sweepBack(const sweepJob &job, latticeBatch &ba
             runSource source(job, batch, perX, from, chunkStarts[(size_t)(from / share.chunk)], to);
             while (!share.quit && source.next(run))
                 if constexpr (Style >= 0)
-                    recordRun<Style>(share.cells.data(), run);
+                    recordRun<Style, false>(share.cells.data(), run);
             if (share.quit)
                 return;
             share.backRecorded(from);
@@ -854,9 +847,9 @@ private:
     // The stop asked at a loop test before point g, where the sweep looks;
     // then the run holding g is at hand. A sweep whose runs ran out (which
     // a sweep with a listable Y and Z never does) ends there too.
-    bool stopAt(long long g, bool look = true)
+    bool stopAt(long long g)
     {
-        return (look && stopAsked(g)) || !holds(g);
+        return stopAsked(g) || !holds(g);
     }
     // Points from..to of the run at hand.
     void record(long long from, long long to)
